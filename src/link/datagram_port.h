@@ -1,0 +1,29 @@
+#pragma once
+// What the request builder and the reply dispatch need of the UDP endpoint.
+// UdpEndpoint is the real one; tests use an in-memory port.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace varn {
+
+class DatagramPort {
+  public:
+    virtual ~DatagramPort() = default;
+
+    // Sends length bytes to address (network order, all ones = broadcast) on the
+    // appliances' port. 0 on success, -1 on failure.
+    virtual int sendDatagram(const std::uint8_t* buffer, std::size_t length,
+                             std::uint32_t address) = 0;
+
+    // Places the next datagram that begins with the magic in buffer. 0 when one
+    // was read (its length in *received when given), -1 when nothing (more) is
+    // queued or the socket reports an error. Never blocks.
+    virtual int receiveDatagram(std::uint8_t* buffer, std::size_t size,
+                                std::size_t* received = nullptr) = 0;
+
+    // The PC's own LAN address, network order; 0 until learned.
+    std::uint32_t localAddress = 0;
+};
+
+} // namespace varn
