@@ -1,0 +1,3 @@
+#include "devices/device_list_dlg.h"
+
+CDeviceListDlg::CDeviceListDlg(QWidget* parent) : QDialog(parent) {}
