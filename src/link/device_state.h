@@ -33,8 +33,9 @@ extern const char* const terminalResultNames[2];
 
 // The name of a discovery state for the Device List: codes 6 and up count as 0.
 const char* listStateName(std::uint8_t state);
-// Result text for states 6, 7 and 8; a readable fallback for a code beyond its
-// table; "" for any other state.
+// Result text for states 6, 7 and 8, with "Dial Error - code N", "PPP Error -
+// code N" or "Terminal Mode - code N" for a code beyond its table; "Unknown state N"
+// for states 9 and up; "" for states 0..5 (they have stateNames).
 std::string statusText(std::uint8_t state, std::uint8_t code);
 // dialResultNames / pppResultNames with the same fallback for unknown codes.
 std::string dialResultText(std::uint8_t code);

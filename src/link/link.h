@@ -63,6 +63,19 @@ class Link {
     UserInterface& ui();
 
   private:
+    // Runs the handler of a datagram in a zeroed 1536-byte buffer.
+    void handleReply(const std::uint8_t* buffer, std::size_t length);
+    void onDiscovery(const std::uint8_t* buffer, std::size_t length);
+    void onConfigBlock(const std::uint8_t* buffer, std::size_t length);
+    void onDialResult(const std::uint8_t* buffer, std::size_t length);
+    void onLoginResult(const std::uint8_t* buffer, std::size_t length);
+    void onTerminalData(const std::uint8_t* buffer, std::size_t length);
+    void onAcknowledgement(const std::uint8_t* buffer, std::size_t length);
+    void onResetAck(const std::uint8_t* buffer, std::size_t length);
+    void onHangUpAck(const std::uint8_t* buffer, std::size_t length);
+    void onFirmwareVersions(const std::uint8_t* buffer, std::size_t length);
+    void onStatusRow(const std::uint8_t* buffer, std::size_t length);
+
     DatagramPort& port_;
     DeviceConfig& config_;
     UserInterface* ui_;
