@@ -1,0 +1,286 @@
+// The UDP endpoint over real loopback sockets on high ports.
+
+#include "link/endpoint.h"
+#include "link/user_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sched.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace varn;
+
+struct Messages : SilentUserInterface {
+    std::vector<std::string> shown;
+    void showMessage(const std::string& text, MessageIcon) override { shown.push_back(text); }
+};
+
+struct AcceptingWatcher : SocketWatcher {
+    int fd = -1;
+    bool watchSocket(int s) override {
+        fd = s;
+        return true;
+    }
+    void unwatchSocket() override { fd = -1; }
+};
+
+const std::uint32_t kLoopbackBroadcast = htonl(0x7FFFFFFF); // 127.255.255.255
+
+// A free UDP port on loopback (the kernel picks it).
+std::uint16_t freePort() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    close(fd);
+    return ntohs(sa.sin_port);
+}
+
+// Plays an appliance: a socket on the devices' port.
+struct Peer {
+    int fd;
+    explicit Peer(std::uint16_t port, std::uint32_t address = htonl(INADDR_ANY)) {
+        fd = socket(AF_INET, SOCK_DGRAM, 0);
+        int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(port);
+        sa.sin_addr.s_addr = address;
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    }
+    ~Peer() { close(fd); }
+    void sendTo(const std::string& bytes, std::uint32_t address, std::uint16_t port) {
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(port);
+        sa.sin_addr.s_addr = address;
+        ASSERT_EQ(
+            sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa),
+            static_cast<ssize_t>(bytes.size()));
+    }
+    // The next datagram within a second, with its source address.
+    std::string receive(std::uint32_t* from = nullptr) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 1000) != 1) {
+            return "<nothing>";
+        }
+        char buffer[2048];
+        sockaddr_in sa{};
+        socklen_t len = sizeof sa;
+        ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+        if (from != nullptr) {
+            *from = sa.sin_addr.s_addr;
+        }
+        return std::string(buffer, n > 0 ? n : 0);
+    }
+};
+
+class EndpointTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        settings.localPort = freePort();
+        do {
+            settings.devicePort = freePort();
+        } while (settings.devicePort == settings.localPort);
+        settings.broadcastAddress = kLoopbackBroadcast;
+        settings.probeAddress = kLoopbackBroadcast;
+    }
+
+    // Waits until the endpoint's socket has something to read.
+    bool readable(const UdpEndpoint& e) {
+        pollfd p{e.socketHandle(), POLLIN, 0};
+        return poll(&p, 1, 1000) == 1;
+    }
+
+    std::string receive(UdpEndpoint& e) {
+        if (!readable(e)) {
+            return "<nothing>";
+        }
+        std::uint8_t buffer[kDatagramSize] = {};
+        std::size_t n = 0;
+        if (e.receiveDatagram(buffer, sizeof buffer, &n) != 0) {
+            return "<none>";
+        }
+        return std::string(reinterpret_cast<char*>(buffer), n);
+    }
+
+    EndpointSettings settings;
+    Messages messages;
+    AcceptingWatcher watcher;
+};
+
+TEST_F(EndpointTest, OpensOnLoopbackAndLearnsTheLocalAddress) {
+    UdpEndpoint endpoint(settings, &messages);
+    ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
+    EXPECT_EQ(endpoint.endpointReady, 1);
+    EXPECT_EQ(endpoint.socketError, 0);
+    EXPECT_EQ(watcher.fd, endpoint.socketHandle());
+    EXPECT_EQ(endpoint.localAddress, htonl(INADDR_LOOPBACK));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(endpoint.closeEndpoint(), 0);
+    EXPECT_EQ(watcher.fd, -1);
+}
+
+TEST_F(EndpointTest, SkipsForeignDatagramsAndAcceptsTheBareMagic) {
+    UdpEndpoint endpoint(settings, &messages);
+    ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
+    Peer appliance(settings.devicePort, htonl(0x7F000002));
+    const std::uint32_t us = htonl(INADDR_LOOPBACK);
+
+    // Nothing queued: an immediate -1.
+    std::uint8_t buffer[kDatagramSize];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(endpoint.receiveDatagram(buffer, sizeof buffer), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+
+    // A foreign datagram is skipped and the next one read within the same call.
+    appliance.sendTo("Hello, not ours", us, settings.localPort);
+    appliance.sendTo("Quor", us, settings.localPort);
+    appliance.sendTo(std::string("Quorix\x81\0", 8), us, settings.localPort);
+    appliance.sendTo("Quorix", us, settings.localPort);
+    EXPECT_EQ(receive(endpoint), std::string("Quorix\x81\0", 8));
+    EXPECT_EQ(receive(endpoint), "Quorix");
+    EXPECT_EQ(endpoint.receiveDatagram(buffer, sizeof buffer), -1);
+}
+
+TEST_F(EndpointTest, HearsUnicastAndBroadcastReplies) {
+    UdpEndpoint endpoint(settings, &messages);
+    ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
+    Peer appliance(settings.devicePort, htonl(0x7F000003));
+    appliance.sendTo("Quorix\x81 unicast", htonl(INADDR_LOOPBACK), settings.localPort);
+    EXPECT_EQ(receive(endpoint), "Quorix\x81 unicast");
+    appliance.sendTo("Quorix\x81 broadcast", kLoopbackBroadcast, settings.localPort);
+    EXPECT_EQ(receive(endpoint), "Quorix\x81 broadcast");
+}
+
+TEST_F(EndpointTest, BroadcastsLeaveFromTheLocalAddressAndUnicastsReachTheirTarget) {
+    UdpEndpoint endpoint(settings, &messages);
+    ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
+    Peer appliances(settings.devicePort);
+
+    const std::uint8_t discover[8] = {'Q', 'u', 'o', 'r', 'i', 'x', 1, 0};
+    ASSERT_EQ(endpoint.sendDatagram(discover, 8, kBroadcastAddress), 0);
+    std::uint32_t from = 0;
+    EXPECT_EQ(appliances.receive(&from), std::string("Quorix\x01\0", 8));
+    EXPECT_EQ(from, htonl(INADDR_LOOPBACK));
+
+    const std::uint8_t reset[8] = {'Q', 'u', 'o', 'r', 'i', 'x', 8, 0};
+    ASSERT_EQ(endpoint.sendDatagram(reset, 8, htonl(0x7F000004)), 0);
+    EXPECT_EQ(appliances.receive(), std::string("Quorix\x08\0", 8));
+}
+
+TEST_F(EndpointTest, SendFailuresAreReportedOnlyAfterASuccessfulOpening) {
+    UdpEndpoint endpoint(settings, &messages);
+    std::uint8_t big[kDatagramSize + 1] = {};
+    EXPECT_EQ(endpoint.sendDatagram(big, 8, htonl(INADDR_LOOPBACK)), -1);
+    EXPECT_TRUE(messages.shown.empty());
+
+    ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
+    EXPECT_EQ(endpoint.sendDatagram(big, sizeof big, htonl(INADDR_LOOPBACK)), -1);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], "Failed to send datagram out #90"); // EMSGSIZE
+
+    endpoint.closeEndpoint();
+    messages.shown.clear();
+    EXPECT_EQ(endpoint.sendDatagram(big, 8, htonl(INADDR_LOOPBACK)), -1);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EndpointTest, ARefusedNotificationFailsTheOpening) {
+    struct Refusing : SocketWatcher {
+        bool watchSocket(int) override { return false; }
+    } refusing;
+    UdpEndpoint endpoint(settings, &messages);
+    EXPECT_EQ(endpoint.openEndpoint(&refusing), -1);
+    EXPECT_NE(endpoint.socketError, 0);
+    EXPECT_EQ(endpoint.endpointReady, 0);
+}
+
+// Runs body in a child process and returns its exit code (or -1 when it died).
+template <typename Body> int inChild(Body body) {
+    pid_t child = fork();
+    if (child == 0) {
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// In a network namespace of its own (no interface up, no route) the connect to
+// the broadcast address fails: the user is told, and opening goes on without a
+// local address.
+TEST_F(EndpointTest, NoRouteSaysSoAndOpeningGoesOn) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root for a network namespace of its own";
+    }
+    int code = inChild([this] {
+        if (unshare(CLONE_NEWNET) != 0) {
+            return 3;
+        }
+        settings.probeAddress = kBroadcastAddress;
+        UdpEndpoint endpoint(settings, &messages);
+        if (endpoint.openEndpoint(&watcher) != 0 || endpoint.endpointReady != 1) {
+            return 4;
+        }
+        if (endpoint.localAddress != 0) {
+            return 5;
+        }
+        return !messages.shown.empty() && messages.shown[0] == "Connect Call fail !" ? 0 : 6;
+    });
+    EXPECT_EQ(code, 0) << "3: no namespace, 4: opening failed, 5: an address was learned, "
+                          "6: no message";
+}
+
+// An ordinary user may not bind port 777: the endpoint still opens, and says why
+// replies may be lost and how to fix it.
+TEST(EndpointPrivilegedPort, AnUnprivilegedUserIsToldAboutPort777) {
+    int code = inChild([] {
+        if (geteuid() == 0) {
+            passwd* nobody = getpwnam("nobody");
+            if (nobody == nullptr || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) {
+                return 3;
+            }
+        }
+        Messages messages;
+        AcceptingWatcher watcher;
+        EndpointSettings settings;
+        settings.localPort = 777;
+        settings.devicePort = freePort();
+        settings.broadcastAddress = kLoopbackBroadcast;
+        settings.probeAddress = kLoopbackBroadcast;
+        UdpEndpoint endpoint(settings, &messages);
+        if (endpoint.openEndpoint(&watcher) != 0 || endpoint.endpointReady != 1) {
+            return 4;
+        }
+        for (const std::string& m : messages.shown) {
+            if (m.find("port 777") != std::string::npos &&
+                m.find("error 13") != std::string::npos &&
+                m.find("setcap cap_net_bind_service=+ep") != std::string::npos) {
+                return 0;
+            }
+        }
+        return 5;
+    });
+    EXPECT_EQ(code, 0) << "3: cannot drop privileges, 4: opening failed, "
+                          "5: no warning about port 777";
+}
+
+} // namespace
