@@ -1,0 +1,120 @@
+// The main frame: the start-up check and the two ways out.
+
+#include "app/app_state.h"
+#include "app/main_frame.h"
+#include "app/message_box.h"
+#include "app/window_timers.h"
+#include "config/device_config.h"
+#include "link/datagram_port.h"
+#include "link/link.h"
+
+#include <QAction>
+#include <QtTest>
+#include <arpa/inet.h>
+
+namespace {
+
+// An endpoint on loopback high ports, so the frame has a real socket to watch.
+varn::EndpointSettings loopbackSettings() {
+    varn::EndpointSettings s;
+    s.localPort = 0; // any free port
+    s.devicePort = 9;
+    s.broadcastAddress = htonl(0x7FFFFFFF);
+    s.probeAddress = htonl(0x7FFFFFFF);
+    return s;
+}
+
+} // namespace
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+
+    QStringList messages;
+
+  private slots:
+    void init() {
+        messages.clear();
+        setMessageBoxHook([this](const QString& text, QMessageBox::Icon) {
+            messages << text;
+            return int(QMessageBox::Ok);
+        });
+        appState() = AppState{};
+    }
+    void cleanup() { setMessageBoxHook({}); }
+
+    void exitAndCloseBoxTakeTheSamePath_data() {
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("&Exit") << true;
+        QTest::newRow("close box") << false;
+    }
+    void exitAndCloseBoxTakeTheSamePath() {
+        QFETCH(bool, fromMenu);
+        varn::UdpEndpoint endpoint(loopbackSettings());
+        varn::DeviceConfig config;
+        varn::Link link(endpoint, config);
+        CMainFrame frame(endpoint, link);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(endpoint.openEndpoint(&frame), 0);
+        QVERIFY(endpoint.socketHandle() >= 0);
+
+        if (fromMenu) {
+            QAction* exit = frame.action(CMainFrame::ID_EXIT);
+            QVERIFY(exit != nullptr);
+            QCOMPARE(exit->text(), QStringLiteral("&Exit"));
+            exit->trigger();
+        } else {
+            frame.close();
+        }
+        QVERIFY(!frame.isVisible());
+        QCOMPARE(endpoint.socketHandle(), -1);
+        QCOMPARE(endpoint.endpointReady, 0);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void aHealthyFrameNeverQuits() {
+        varn::UdpEndpoint endpoint(loopbackSettings());
+        varn::DeviceConfig config;
+        varn::Link link(endpoint, config);
+        CMainFrame frame(endpoint, link);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        appState().firstListClosed = 1;
+        for (int i = 0; i < 3; ++i) {
+            QEvent activate(QEvent::WindowActivate);
+            QApplication::sendEvent(&frame, &activate);
+            QCOMPARE(appState().notifyWindow, static_cast<varn::SocketWatcher*>(&frame));
+            QVERIFY(frame.timers().isActive(CMainFrame::TIMER_STARTUP_CHECK));
+            QCOMPARE(frame.timers().interval(CMainFrame::TIMER_STARTUP_CHECK), 500);
+            QTest::qWait(600);
+            // The check fired once and stopped itself.
+            QVERIFY(!frame.timers().isActive(CMainFrame::TIMER_STARTUP_CHECK));
+            QVERIFY(frame.isVisible());
+        }
+    }
+
+    void aFailedOpeningEndsTheProgramAfterTheFirstList() {
+        varn::UdpEndpoint endpoint(loopbackSettings());
+        varn::DeviceConfig config;
+        varn::Link link(endpoint, config);
+        CMainFrame frame(endpoint, link);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        endpoint.socketError = 97; // as a failed opening leaves it
+
+        // While the first Device List has not ended, the frame stays.
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&frame, &activate);
+        QTest::qWait(600);
+        QVERIFY(frame.isVisible());
+
+        appState().firstListClosed = 1;
+        QApplication::sendEvent(&frame, &activate);
+        QTest::qWait(300);
+        QVERIFY(frame.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 500);
+    }
+};
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_main_frame.moc"
