@@ -110,9 +110,10 @@ class TestMainFrame : public QObject {
 
         appState().firstListClosed = 1;
         QApplication::sendEvent(&frame, &activate);
-        QTest::qWait(300);
-        QVERIFY(frame.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 500);
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 2000);
+        QVERIFY(clock.elapsed() >= 450);
     }
 };
 
