@@ -1,0 +1,246 @@
+#include "appliance.h"
+
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+std::string trimSpaces(std::string s) {
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+bool usableAddress(std::uint32_t a) {
+    return a != 0 && a != 0xFFFFFFFFu && (a >> 28) < 14;
+}
+
+} // namespace
+
+Block buildBlock(const ApplianceSpec& spec, std::uint32_t address) {
+    Block b{};
+    // The appliance's private bytes: a fixed pseudo-random pattern, never zero,
+    // different per appliance, so that a utility that drops or moves them is seen.
+    std::uint32_t x = 0x9E3779B9u ^ (spec.fillerSeed * 0x85EBCA6Bu) ^ address;
+    for (const auto& s : block::kPrivate)
+        for (std::size_t i = s.begin; i < s.end; ++i) {
+            x = x * 1103515245u + 12345u;
+            b[i] = std::uint8_t(1 + (x >> 16) % 255);
+        }
+    writeText(&b[block::kName], block::kNameSize, spec.name);
+    writeText(&b[block::kPassword], block::kPasswordSize, spec.password);
+    writeAddress(&b[block::kLanAddress], address);
+    b[block::kIdleMinutes] = spec.idleMinutes;
+    b[block::kDialOptions] = spec.dialOptions;
+    writeText(&b[block::kPhone], block::kPhoneSize, spec.phoneNumber);
+    b[block::kLoginMode] = spec.loginMode;
+    if (spec.loginMode == 1) {
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < spec.script.size() && i < 4; ++i) {
+            writeText(&b[block::kPrompts + 8 * i], 8, spec.script[i].prompt);
+            const std::string& r = spec.script[i].response;
+            std::size_t n = offset + r.size() <= 48 ? r.size() : 48 - offset;
+            std::memcpy(&b[block::kResponses + offset], r.data(), n);
+            offset += n;
+            b[block::kOffsets + i + 1] = std::uint8_t(offset);
+        }
+        for (std::size_t i = spec.script.size(); i < 4; ++i)
+            b[block::kOffsets + i + 1] = std::uint8_t(offset);
+    } else {
+        writeText(&b[block::kPppUser], block::kPppUserSize, spec.pppUser);
+        writeText(&b[block::kPppPassword], block::kPppPasswordSize, spec.pppPassword);
+    }
+    b[block::kUseAlternatives] = spec.useAlternativeNumbers ? 1 : 0;
+    b[block::kAlternativeTries] = spec.alternativeTries;
+    writeText(&b[block::kAlternative1], block::kAlternativeSize, spec.alternativeNumber1);
+    writeText(&b[block::kAlternative2], block::kAlternativeSize, spec.alternativeNumber2);
+    return b;
+}
+
+Bytes pppFraming() {
+    // Flag, address, escaped control, then an LCP Configure-Request (protocol
+    // C0 21, code 1, id 1, length 4) with the control characters escaped.
+    return {0x7E, 0xFF, 0x7D, 0x23, 0xC0, 0x21, 0x7D, 0x21, 0x7D,
+            0x21, 0x7D, 0x20, 0x7D, 0x24, 0x9A, 0x38, 0x7E};
+}
+
+Appliance::Appliance(const ApplianceSpec& spec, std::uint32_t address)
+    : spec_(spec), address_(address), block_(buildBlock(spec, address)), state_(spec.state),
+      result_(spec.result), wanAddress_(spec.wanAddress), lineSpeed_(spec.lineSpeed) {}
+
+std::string Appliance::name() const {
+    return readText(&block_[block::kName], block::kNameSize);
+}
+
+bool Appliance::accepts(const Request& request, bool broadcast) const {
+    (void)broadcast; // the server only offers a unicast to its owner
+    switch (request.type) {
+    case 2:
+        return request.name == trimSpaces(name());
+    case 13:
+        return trimSpaces(request.name) == trimSpaces(name()) && request.currentAddress == address_;
+    default:
+        return true;
+    }
+}
+
+Bytes Appliance::terminalData(const std::string& text) const {
+    return terminalData(Bytes(text.begin(), text.end()));
+}
+
+Bytes Appliance::terminalData(const Bytes& data) const {
+    std::size_t n = data.size() > kMaxDatagram - 10 ? kMaxDatagram - 10 : data.size();
+    Bytes reply = makeReply(5, 2 + n);
+    writeLe16(&reply[8], std::uint16_t(n));
+    std::memcpy(&reply[10], data.data(), n);
+    return reply;
+}
+
+std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t requester) {
+    std::vector<Outgoing> out;
+    auto ack = [&] { out.push_back({makeReply(request.type, 0), 0}); };
+    auto result = [&](std::uint8_t code) {
+        Bytes r = makeReply(request.type, 1);
+        r[8] = code;
+        out.push_back({r, 0});
+    };
+
+    switch (request.type) {
+    case 1: {
+        Bytes r = makeReply(1, 21);
+        std::memcpy(&r[8], &block_[block::kName], block::kNameSize);
+        writeAddress(&r[20], address_);
+        r[24] = state_;
+        writeAddress(&r[25], requester);
+        out.push_back({r, 0});
+        break;
+    }
+    case 2: {
+        Bytes r = makeReply(2, kBlockSize);
+        std::memcpy(&r[8], block_.data(), kBlockSize);
+        out.push_back({r, 0});
+        break;
+    }
+    case 3:
+        promptIndex_ = 0;
+        if (spec_.isp.kind == IspScript::Kind::DialFailure || request.phoneNumber.empty()) {
+            std::uint8_t code = request.phoneNumber.empty() ? 10 : spec_.isp.dialResult;
+            state_ = 6;
+            result_ = code;
+            dialled_ = false;
+            result(code);
+            break;
+        }
+        dialled_ = true;
+        result(0);
+        if (spec_.isp.kind == IspScript::Kind::Ppp) {
+            state_ = 4;
+            out.push_back({terminalData(pppFraming()), ispDelayMs});
+        } else {
+            state_ = 3;
+            out.push_back({terminalData(spec_.isp.prompts[0].prompt), ispDelayMs});
+        }
+        break;
+    case 4: {
+        std::uint8_t code = 0;
+        if (!dialled_ || state_ != 4)
+            code = 2; // nothing on the line to negotiate with
+        else if (spec_.isp.pppResult != 0)
+            code = spec_.isp.pppResult;
+        else if (request.loginKind == 2 && !spec_.isp.user.empty() &&
+                 (request.userName != spec_.isp.user ||
+                  request.password != spec_.isp.password.substr(0, 20)))
+            code = 1;
+        if (code == 0) {
+            state_ = 5;
+            result_ = 0;
+            if (wanAddress_ == 0)
+                wanAddress_ = 0xC6336400u | (address_ & 0xFF); // 198.51.100.x
+            if (lineSpeed_ == 0)
+                lineSpeed_ = 33600;
+        } else {
+            state_ = 7;
+            result_ = code;
+        }
+        result(code);
+        break;
+    }
+    case 5: {
+        if (state_ != 3 || spec_.isp.kind != IspScript::Kind::Terminal)
+            break; // no terminal login running: the ISP hears nothing
+        const auto& prompts = spec_.isp.prompts;
+        if (request.response == prompts[promptIndex_].expect) {
+            ++promptIndex_;
+            if (promptIndex_ < prompts.size()) {
+                out.push_back({terminalData("\r\n" + prompts[promptIndex_].prompt), ispDelayMs});
+            } else {
+                Bytes data = {'\r', '\n'};
+                const char* start = "Entering PPP mode.\r\n";
+                data.insert(data.end(), start, start + std::strlen(start));
+                Bytes framing = pppFraming();
+                data.insert(data.end(), framing.begin(), framing.end());
+                state_ = 4;
+                out.push_back({terminalData(data), ispDelayMs});
+            }
+        } else {
+            promptIndex_ = 0;
+            out.push_back(
+                {terminalData("\r\nLogin incorrect\r\n" + prompts[0].prompt), ispDelayMs});
+        }
+        break;
+    }
+    case 7:
+        std::memcpy(block_.data(), &request.bytes[8], kBlockSize);
+        ack();
+        break;
+    case 8:
+        if (state_ <= 5)
+            state_ = 0;
+        dialled_ = false;
+        ack();
+        break;
+    case 9:
+        if (state_ >= 1 && state_ <= 5)
+            state_ = 0;
+        dialled_ = false;
+        promptIndex_ = 0;
+        ack();
+        break;
+    case 13:
+        if (!usableAddress(request.newAddress))
+            break;
+        ack(); // from the old address, before the move
+        address_ = request.newAddress;
+        writeAddress(&block_[block::kLanAddress], address_);
+        break;
+    case 15:
+        accountUser_ = request.userName;
+        accountPassword_ = request.password;
+        ack();
+        break;
+    case 33: {
+        Bytes r = makeReply(33, 48);
+        writeText(&r[24], 16, spec_.firmwareVersion);
+        writeText(&r[40], 16, spec_.modemVersion);
+        out.push_back({r, 0});
+        break;
+    }
+    case 36: {
+        Bytes r = makeReply(36, 20);
+        std::memcpy(&r[8], &block_[block::kName], block::kNameSize);
+        r[20] = state_;
+        r[21] = result_;
+        writeAddress(&r[22], state_ == 5 ? wanAddress_ : 0);
+        writeLe16(&r[26], state_ >= 3 && state_ <= 5 ? lineSpeed_ : 0);
+        out.push_back({r, 0});
+        break;
+    }
+    default: // 11, 12, 14
+        ack();
+        break;
+    }
+    return out;
+}
+
+} // namespace sim
