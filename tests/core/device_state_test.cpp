@@ -1,0 +1,147 @@
+// Status Monitor rows, result texts and self-test progress steps.
+
+#include "config/device_config.h"
+#include "core/fakes.h"
+#include "link/device_state.h"
+#include "link/link.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace varn;
+using namespace varn::fakes;
+
+Bytes statusReply(const char* name, std::uint8_t state, std::uint8_t code, std::uint32_t wan = 0,
+                  std::uint16_t speed = 0) {
+    Bytes d = reply(36, 28);
+    std::memcpy(d.data() + 8, name, std::min<std::size_t>(12, std::strlen(name)));
+    d[20] = state;
+    d[21] = code;
+    std::memcpy(d.data() + 22, &wan, 4);
+    d[26] = std::uint8_t(speed);
+    d[27] = std::uint8_t(speed >> 8);
+    return d;
+}
+
+std::string padded(const std::string& text) {
+    std::string s = text;
+    s.resize(kRowWidth, ' ');
+    return s;
+}
+
+class MonitorTest : public ::testing::Test {
+  protected:
+    MemoryPort port;
+    DeviceConfig config;
+    RecordingUi ui;
+    Link link{port, config, &ui};
+
+    void receive(const Bytes& d) { link.handleDatagram(d.data(), d.size()); }
+};
+
+TEST_F(MonitorTest, RowsCarryTheirColumnsByState) {
+    link.awaitedReply = 36;
+    receive(statusReply("BOX7", 5, 0, makeAddress(203, 0, 113, 45), 33600));
+    receive(statusReply("ABCDEFGHIJKL", 7, 3, makeAddress(1, 2, 3, 4), 28800));
+    receive(statusReply("TERM", 3, 0, makeAddress(1, 2, 3, 4), 14400));
+    receive(statusReply("IDLE", 0, 0, makeAddress(1, 2, 3, 4), 14400));
+    receive(statusReply("DIAL", 6, 5));
+    ASSERT_EQ(link.monitor.monitorCount, 5);
+    EXPECT_EQ(link.awaitedReply, 36);
+
+    //                   0           13             31             46
+    EXPECT_EQ(link.monitor.rowText(0),
+              padded("BOX7         \tISP Connected    203.0.113.45   \t33600"));
+    EXPECT_EQ(link.monitor.rowText(1),
+              padded("ABCDEFGHIJKL \tPPP Error - IPCP Negotiation Failed !"));
+    EXPECT_EQ(link.monitor.rowText(2),
+              padded("TERM         \tTerminal Login                  \t14400"));
+    EXPECT_EQ(link.monitor.rowText(3), padded("IDLE         \tReady          "));
+    EXPECT_EQ(link.monitor.rowText(4), padded("DIAL         \tDial Error - Telephone line Busy"));
+}
+
+TEST_F(MonitorTest, AListedApplianceKeepsItsRow) {
+    receive(statusReply("BOX7", 1, 0));
+    receive(statusReply("BOX8", 1, 0));
+    receive(statusReply("BOX7", 5, 0, makeAddress(10, 1, 1, 1), 9600));
+    EXPECT_EQ(link.monitor.monitorCount, 2);
+    EXPECT_EQ(link.monitor.rowText(0),
+              padded("BOX7         \tISP Connected    10.1.1.1       \t9600"));
+
+    // Bytes after the name's terminator do not make a new row each time.
+    Bytes withGarbage = statusReply("GW", 0, 0);
+    std::memcpy(withGarbage.data() + 11, "junk", 4);
+    receive(withGarbage);
+    receive(withGarbage);
+    EXPECT_EQ(link.monitor.monitorCount, 3);
+    EXPECT_EQ(link.monitor.rowText(2), padded("GW           \tReady          "));
+}
+
+TEST_F(MonitorTest, CodesAbove20CountAsZeroAndUnknownOnesGetReadableTexts) {
+    receive(statusReply("A", 21, 9)); // state 21 -> Ready
+    receive(statusReply("B", 7, 21)); // code 21 -> "PPP Ok"
+    receive(statusReply("C", 7, 12)); // beyond the PPP table
+    receive(statusReply("D", 12, 0)); // a state without a name
+    receive(statusReply("E", 8, 1));
+    EXPECT_EQ(link.monitor.rowText(0), padded("A            \tReady          "));
+    EXPECT_EQ(link.monitor.rowText(1), padded("B            \tPPP Ok"));
+    EXPECT_EQ(link.monitor.rowText(2), padded("C            \tPPP Error - code 12"));
+    EXPECT_EQ(link.monitor.rowText(3), padded("D            \tUnknown state 12"));
+    EXPECT_EQ(link.monitor.rowText(4),
+              padded("E            \tTerminal Mode - Account Login Failed !"));
+}
+
+TEST_F(MonitorTest, AFiftyFirstApplianceIsDropped) {
+    for (int i = 0; i < kTableRows; ++i)
+        receive(statusReply(("DEV" + std::to_string(i)).c_str(), 0, 0));
+    ASSERT_EQ(link.monitor.monitorCount, kTableRows);
+    receive(statusReply("EXTRA", 5, 0, makeAddress(1, 1, 1, 1), 1));
+    EXPECT_EQ(link.monitor.monitorCount, kTableRows);
+    EXPECT_EQ(link.monitor.rowText(kTableRows - 1), padded("DEV49        \tReady          "));
+    // Known ones are still updated.
+    receive(statusReply("DEV49", 1, 0));
+    EXPECT_EQ(link.monitor.rowText(kTableRows - 1), padded("DEV49        \tDialing Phone  "));
+}
+
+TEST_F(MonitorTest, UnknownMarksRowsUntilTheApplianceAnswers) {
+    receive(statusReply("BOX7", 5, 0, makeAddress(10, 1, 1, 1), 9600));
+    markMonitorUnknown(link.monitor, 2);
+    EXPECT_EQ(link.monitor.rowText(0), "BOX7         \tUnknown");
+    EXPECT_EQ(std::memcmp(link.monitor.rows[1] + 14, "Unknown", 8), 0);
+    markMonitorUnknown(link.monitor, 500); // never past the table
+    EXPECT_EQ(std::memcmp(link.monitor.rows[kTableRows - 1] + 14, "Unknown", 8), 0);
+    receive(statusReply("BOX7", 0, 0));
+    EXPECT_EQ(link.monitor.rowText(0), padded("BOX7         \tReady          "));
+}
+
+TEST(StateTexts, TablesAndFallbacks) {
+    for (const char* name : stateNames)
+        EXPECT_EQ(std::strlen(name), 15u);
+    EXPECT_STREQ(listStateName(5), "ISP Connected  ");
+    EXPECT_STREQ(listStateName(6), "Ready          ");
+    EXPECT_EQ(statusText(6, 10), "Dial Error - Unknown dialing error");
+    EXPECT_EQ(statusText(6, 11), "Dial Error - code 11");
+    EXPECT_EQ(statusText(7, 7), "PPP Error - CHAP Invalid Password !");
+    EXPECT_EQ(statusText(8, 0), "Terminal Mode Ok");
+    EXPECT_EQ(statusText(8, 2), "Terminal Mode - code 2");
+    EXPECT_EQ(statusText(255, 255), "Unknown state 255");
+    EXPECT_EQ(statusText(2, 1), "");
+}
+
+TEST(PracticeProgress, DialingShowsThePhoneNumberAndOtherEventsNothing) {
+    RecordingUi ui;
+    DeviceConfig config;
+    config.setPhoneNumber("0123456789012345");
+    showPracticeProgress(ui, 3, config);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1041", "enable 1038",
+                                                   "status Dialing... 0123456789012345"}));
+    ui.events.clear();
+    for (int event : {0, 1, 2, 6, 8, 10, 152, 154, -1})
+        showPracticeProgress(ui, event, config);
+    EXPECT_TRUE(ui.events.empty());
+}
+
+} // namespace

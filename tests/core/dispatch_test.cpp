@@ -1,0 +1,434 @@
+// Reply dispatch: what each reply does to the shared state, and that replies
+// which are not ours, or malformed, do nothing they should not.
+
+#include "config/device_config.h"
+#include "core/fakes.h"
+#include "link/link.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace varn;
+using namespace varn::fakes;
+
+const std::uint32_t kTarget = makeAddress(10, 0, 0, 9);
+
+std::string padded(const std::string& text, std::size_t width = kRowWidth) {
+    std::string s = text;
+    s.resize(width, ' ');
+    return s;
+}
+
+class DispatchTest : public ::testing::Test {
+  protected:
+    MemoryPort port;
+    DeviceConfig config;
+    RecordingUi ui;
+    Link link{port, config, &ui};
+
+    void SetUp() override { link.targetAddress = kTarget; }
+
+    void dispatch(const Bytes& d) {
+        port.incoming.push_back(d);
+        EXPECT_EQ(link.dispatchReply(), 1);
+    }
+
+    static Bytes discovery(const Bytes& name12, std::uint32_t address, std::uint8_t state,
+                           std::uint32_t local = makeAddress(10, 0, 0, 1)) {
+        Bytes d = reply(1, 29);
+        put(d, 8, name12);
+        std::memcpy(d.data() + 20, &address, 4);
+        d[24] = state;
+        std::memcpy(d.data() + 25, &local, 4);
+        return d;
+    }
+    static Bytes name(const char* text) {
+        Bytes n(12, 0);
+        std::memcpy(n.data(), text, std::min<std::size_t>(12, std::strlen(text)));
+        return n;
+    }
+    static Bytes terminalData(const Bytes& data, std::size_t claimed) {
+        Bytes d = reply(5, 10);
+        d[8] = std::uint8_t(claimed);
+        d[9] = std::uint8_t(claimed >> 8);
+        d.insert(d.end(), data.begin(), data.end());
+        return d;
+    }
+    static Bytes terminalData(const Bytes& data) { return terminalData(data, data.size()); }
+};
+
+TEST_F(DispatchTest, DiscoveryBuildsOneRowPerAppliance) {
+    dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 5, makeAddress(10, 0, 0, 1)));
+    ASSERT_EQ(link.devices.deviceCount, 1);
+    EXPECT_EQ(link.devices.rowText(0), padded("BOX7         \t10.0.0.9       \tISP Connected  "));
+    EXPECT_EQ(link.newDeviceSeen, 1);
+    EXPECT_EQ(port.localAddress, makeAddress(10, 0, 0, 1));
+
+    // The same appliance again adds nothing; the local address is learned only once.
+    link.newDeviceSeen = 0;
+    dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0, makeAddress(10, 0, 0, 77)));
+    EXPECT_EQ(link.devices.deviceCount, 1);
+    EXPECT_EQ(link.newDeviceSeen, 0);
+
+    // A full-width name, and states of 6 and more listed as Ready.
+    dispatch(discovery(name("ABCDEFGHIJKL"), makeAddress(192, 168, 100, 200), 6,
+                       makeAddress(10, 0, 0, 77)));
+    dispatch(discovery(name("BOX8"), makeAddress(10, 0, 0, 8), 255));
+    ASSERT_EQ(link.devices.deviceCount, 3);
+    EXPECT_EQ(link.devices.rowText(1), padded("ABCDEFGHIJKL \t192.168.100.200\tReady          "));
+    EXPECT_EQ(link.devices.rowText(2), padded("BOX8         \t10.0.0.8       \tReady          "));
+    EXPECT_EQ(port.localAddress, makeAddress(10, 0, 0, 1));
+    EXPECT_EQ(link.devices.nameField(1), "ABCDEFGHIJKL");
+    EXPECT_EQ(link.devices.addressText(1), "192.168.100.200");
+}
+
+TEST_F(DispatchTest, DiscoveryWithoutNameAddsNoRow) {
+    dispatch(discovery(name(""), makeAddress(10, 0, 0, 9), 0));
+    EXPECT_EQ(link.devices.deviceCount, 0);
+    EXPECT_EQ(link.newDeviceSeen, 0);
+    EXPECT_EQ(port.localAddress, 0u);
+}
+
+TEST_F(DispatchTest, DiscoveryMatchesTheWholeAddressAndTheNameAsShown) {
+    // Same name, and an address that is a prefix of the listed one: another appliance.
+    dispatch(discovery(name("BOX"), makeAddress(10, 0, 0, 12), 0));
+    dispatch(discovery(name("BOX"), makeAddress(10, 0, 0, 1), 0));
+    EXPECT_EQ(link.devices.deviceCount, 2);
+
+    // Bytes after the name's terminator do not make the appliance new each time.
+    dispatch(discovery(bytes("GW\0garbage!!", 12), makeAddress(10, 0, 0, 3), 0));
+    dispatch(discovery(bytes("GW\0garbage!!", 12), makeAddress(10, 0, 0, 3), 0));
+    ASSERT_EQ(link.devices.deviceCount, 3);
+    EXPECT_EQ(link.devices.rowText(2), padded("GW           \t10.0.0.3       \tReady          "));
+}
+
+TEST_F(DispatchTest, AFiftyFirstApplianceIsNotListed) {
+    for (int i = 0; i < kTableRows; ++i)
+        dispatch(discovery(name("BOX"), makeAddress(10, 0, 1, std::uint8_t(i)), 0));
+    ASSERT_EQ(link.devices.deviceCount, kTableRows);
+    const std::string last = link.devices.rowText(kTableRows - 1);
+    link.newDeviceSeen = 0;
+    dispatch(discovery(name("EXTRA"), makeAddress(10, 0, 2, 1), 0));
+    EXPECT_EQ(link.devices.deviceCount, kTableRows);
+    EXPECT_EQ(link.devices.rowText(kTableRows - 1), last);
+    EXPECT_EQ(link.newDeviceSeen, 0);
+    EXPECT_EQ(link.devices.selectedIndex, 0); // the field after the rows is untouched
+}
+
+// Everything a stray datagram could change.
+struct Snapshot {
+    Bytes state;
+    explicit Snapshot(const Link& l, const DeviceConfig& c, const MemoryPort& p) {
+        auto add = [&](const void* at, std::size_t n) {
+            const auto* b = static_cast<const std::uint8_t*>(at);
+            state.insert(state.end(), b, b + n);
+        };
+        add(&l.awaitedReply, 1);
+        add(&l.targetAddress, 4);
+        add(&l.newDeviceSeen, 4);
+        add(&l.devices, sizeof l.devices);
+        add(&l.monitor, sizeof l.monitor);
+        add(l.proxyFirmwareVersion, sizeof l.proxyFirmwareVersion);
+        add(&l.loginKind, 1);
+        add(&l.pppSeen, 4);
+        add(&l.scriptSlot, 4);
+        add(l.terminalText, sizeof l.terminalText);
+        add(&l.terminalEnd, sizeof l.terminalEnd);
+        add(&l.terminalDirty, 4);
+        add(&l.hangupAfterSuccess, 4);
+        add(c.data(), DeviceConfig::kSize);
+        add(&p.localAddress, 4);
+    }
+    bool operator==(const Snapshot&) const = default;
+};
+
+TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
+    link.awaitedReply = 33;
+    link.loginKind = kLoginUndecided;
+    const Snapshot before(link, config, port);
+
+    Bytes request = discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0);
+    request[6] = 1; // bit 7 clear: a request, e.g. our own broadcast
+    dispatch(request);
+    Bytes config2 = reply(2, 520);
+    config2[6] = 2;
+    dispatch(config2);
+    for (int type : {37, 100, 127}) {
+        Bytes d = reply(std::uint8_t(type), 520);
+        std::memset(d.data() + 8, 0x41, 512);
+        dispatch(d);
+    }
+    for (int type : {0, 6, 10, 16, 32, 34, 35}) { // slots without a handler
+        Bytes d = reply(std::uint8_t(type), 520);
+        std::memset(d.data() + 8, 0x41, 512);
+        dispatch(d);
+    }
+    dispatch(bytes("Quorix"));          // no type byte at all
+    EXPECT_EQ(link.dispatchReply(), 1); // nothing queued
+
+    EXPECT_TRUE(Snapshot(link, config, port) == before);
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(DispatchTest, AcknowledgementsClearTheAwaitedReply) {
+    for (int type : {7, 11, 12, 13, 14, 15}) {
+        link.awaitedReply = std::uint8_t(type);
+        dispatch(reply(std::uint8_t(type), 8));
+        EXPECT_EQ(link.awaitedReply, 0) << type;
+    }
+    link.awaitedReply = 8;
+    dispatch(reply(8, 8));
+    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"message I: VARN : Device is resetting now."});
+    EXPECT_TRUE(port.sent.empty());
+}
+
+TEST_F(DispatchTest, ConfigurationReplyReplacesTheBlock) {
+    Bytes d = reply(2, 520);
+    for (std::size_t i = 8; i < d.size(); ++i)
+        d[i] = std::uint8_t(i);
+    link.awaitedReply = 2;
+    dispatch(d);
+    EXPECT_EQ(Bytes(config.data(), config.data() + 512), Bytes(d.begin() + 8, d.end()));
+    EXPECT_EQ(link.awaitedReply, 0);
+}
+
+TEST_F(DispatchTest, BytesAShortReplyLacksReadAsZero) {
+    // A long datagram first, so that stale bytes would show if the buffer were reused.
+    Bytes noise = reply(100, 1536);
+    std::memset(noise.data() + 8, 0xEE, 1528);
+    dispatch(noise);
+
+    Bytes shortConfig = reply(2, 12);
+    put(shortConfig, 8, bytes("ABCD"));
+    dispatch(shortConfig);
+    Bytes expected(512, 0);
+    put(expected, 0, bytes("ABCD"));
+    EXPECT_EQ(Bytes(config.data(), config.data() + 512), expected);
+
+    // The same through handleDatagram, which the fuzz target uses.
+    std::memset(config.data(), 0x55, 512);
+    link.handleDatagram(shortConfig.data(), shortConfig.size());
+    EXPECT_EQ(Bytes(config.data(), config.data() + 512), expected);
+}
+
+TEST_F(DispatchTest, FirmwareVersionIsKeptAsText) {
+    Bytes d = reply(33, 56);
+    put(d, 8, bytes("ignored ignored "));
+    put(d, 24, bytes("V2.31"));
+    put(d, 40, bytes("MODEM 1.0"));
+    link.awaitedReply = 33;
+    dispatch(d);
+    EXPECT_STREQ(link.proxyFirmwareVersion, "V2.31");
+    EXPECT_EQ(link.awaitedReply, 0);
+
+    put(d, 24, bytes("0123456789ABCDEF"));
+    dispatch(d);
+    EXPECT_STREQ(link.proxyFirmwareVersion, "0123456789ABCDEF");
+}
+
+class SelfTestDispatch : public DispatchTest {
+  protected:
+    void SetUp() override {
+        DispatchTest::SetUp();
+        config.setPhoneNumber("5551234");
+        config.setPppUserName("alice");
+        config.setPppPassword("secret");
+        link.loginKind = kLoginUndecided;
+    }
+    std::uint8_t lastSentType() const { return port.sent.back().data.at(6); }
+};
+
+TEST_F(SelfTestDispatch, DialResult) {
+    link.terminalEnd = 300;
+    link.awaitedReply = 3;
+    Bytes ok = reply(3, 9);
+    dispatch(ok);
+    EXPECT_EQ(link.awaitedReply, 5);
+    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1038", "disable 1041", "enable 1039",
+                                                   "status Terminal Mode Login ..."}));
+    EXPECT_TRUE(port.sent.empty());
+
+    ui.events.clear();
+    Bytes failed = reply(3, 9);
+    failed[8] = 4;
+    dispatch(failed);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - No dial tone"});
+    ASSERT_EQ(port.sent.size(), 1u);
+    EXPECT_EQ(port.sent[0].data, bytes("Quorix\x09\0"));
+    EXPECT_EQ(port.sent[0].address, kTarget);
+    EXPECT_EQ(link.awaitedReply, 9);
+
+    ui.events.clear();
+    failed[8] = 200;
+    dispatch(failed);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - code 200"});
+}
+
+TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
+    link.awaitedReply = 4;
+    dispatch(reply(4, 9));
+    EXPECT_EQ(link.hangupAfterSuccess, 1);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1040", "enable 1041",
+                                                   "status Success ! Now, hang up phone ..."}));
+    ASSERT_EQ(port.sent.size(), 1u);
+    EXPECT_EQ(lastSentType(), 9);
+    EXPECT_EQ(link.awaitedReply, 9);
+
+    // The hang-up acknowledgement after a success finishes the test.
+    ui.events.clear();
+    dispatch(reply(9, 8));
+    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(link.hangupAfterSuccess, 0);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 2", "enable 1", "status Device ready !",
+                                                   "timer 18 100"}));
+    ui.events.clear();
+    dispatch(reply(9, 8));
+    EXPECT_TRUE(ui.events.empty());
+
+    Bytes failed = reply(4, 9);
+    failed[8] = 3;
+    dispatch(failed);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"status PPP Error - IPCP Negotiation Failed !"});
+    EXPECT_EQ(link.hangupAfterSuccess, 0);
+    EXPECT_EQ(port.sent.size(), 2u);
+    EXPECT_EQ(lastSentType(), 9);
+}
+
+TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
+    config.setLoginMode(2);
+    config.setScriptResponses({"old", "script", "", ""});
+    config.bytes[217] = 0x99; // just after the login area
+    link.pppSeen = 1;
+    link.scriptSlot = 3;
+    bool sawClearedScript = false;
+    ui.duringTerminal = [&] {
+        sawClearedScript = config.loginMode() == 1 &&
+                           Bytes(config.data() + 132, config.data() + 217) == Bytes(85, 0);
+        // Replies keep coming while the terminal runs.
+        dispatch(terminalData(bytes("Password:")));
+    };
+    dispatch(terminalData(bytes("login:")));
+
+    EXPECT_TRUE(sawClearedScript);
+    EXPECT_EQ(config.bytes[217], 0x99);
+    EXPECT_EQ(link.loginKind, kLoginTerminal);
+    EXPECT_EQ(link.scriptSlot, -1);
+    EXPECT_EQ(link.pppSeen, 0);
+    EXPECT_EQ(link.terminalDirty, 1);
+    EXPECT_STREQ(link.terminalText, "login:Password:");
+    EXPECT_EQ(link.terminalEnd, 15u);
+    // Not ended with OK: hang up.
+    ASSERT_EQ(port.sent.size(), 1u);
+    EXPECT_EQ(lastSentType(), 9);
+}
+
+TEST_F(SelfTestDispatch, LoginTerminalEndedWithOkSendsNothing) {
+    ui.terminalAnswer = true;
+    dispatch(terminalData(bytes("login:")));
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(ui.events, std::vector<std::string>{"terminal"});
+}
+
+TEST_F(SelfTestDispatch, PppFramingStartsThePppLogin) {
+    dispatch(terminalData(bytes("\x7e\xff\x7d\x23\xc0\x21\x7d", 7)));
+    EXPECT_EQ(link.loginKind, kLoginPpp);
+    EXPECT_EQ(config.loginMode(), 2);
+    EXPECT_EQ(link.pppSeen, 1);
+    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1039", "disable 1041", "enable 1040",
+                                                   "status PPP Connecting ..."}));
+    ASSERT_EQ(port.sent.size(), 1u);
+    Bytes login = concat({bytes("Quorix\x04\0\x02", 9), bytes("alice"), Bytes(27, 0),
+                          bytes("secret"), Bytes(14, 0)});
+    EXPECT_EQ(port.sent[0].data, login);
+
+    // Terminal data during a PPP login is ignored.
+    ui.events.clear();
+    dispatch(terminalData(bytes("more text")));
+    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_EQ(port.sent.size(), 1u);
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(SelfTestDispatch, PppAfterATerminalLoginLogsInWithKindOne) {
+    link.loginKind = kLoginTerminal;
+    dispatch(terminalData(bytes("welcome\r\n")));
+    EXPECT_TRUE(port.sent.empty());
+    dispatch(terminalData(bytes("xx\x7e\xff\x7d\x23\x01\x02\x03", 9)));
+    EXPECT_EQ(link.loginKind, kLoginTerminal);
+    ASSERT_EQ(port.sent.size(), 1u);
+    Bytes login = bytes("Quorix\x04\0\x01", 9);
+    login.resize(61, 0);
+    EXPECT_EQ(port.sent[0].data, login);
+}
+
+TEST_F(SelfTestDispatch, TerminalDataLengthIsBoundByWhatArrived) {
+    link.loginKind = kLoginTerminal;
+    dispatch(terminalData(bytes("hello"), 1000));
+    EXPECT_EQ(link.terminalEnd, 5u);
+    EXPECT_STREQ(link.terminalText, "hello");
+    dispatch(terminalData(bytes("abcdef"), 3));
+    EXPECT_STREQ(link.terminalText, "helloabc");
+}
+
+TEST_F(SelfTestDispatch, FullTerminalBufferCutsTextAndSaysSoOnce) {
+    link.loginKind = kLoginTerminal;
+    link.terminalEnd = kTerminalTextSize - 10;
+    dispatch(terminalData(Bytes(20, 'x')));
+    EXPECT_EQ(link.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(link.terminalText[kTerminalTextSize - 2], 'x');
+    EXPECT_EQ(link.terminalText[kTerminalTextSize - 1], 0);
+    dispatch(terminalData(Bytes(20, 'y')));
+    EXPECT_EQ(link.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(link.terminalText[kTerminalTextSize - 1], 0);
+
+    EXPECT_EQ(ui.events,
+              std::vector<std::string>{
+                  "message W: VARN : Terminal buffer is full, further text is not shown."});
+    EXPECT_EQ(link.loginKind, kLoginTerminal); // the login goes on
+    EXPECT_TRUE(port.sent.empty());
+
+    // A new dial starts a fresh buffer, and a new warning when it fills.
+    dispatch(reply(3, 9));
+    EXPECT_FALSE(link.terminalOverflowReported);
+}
+
+TEST(TerminalScan, ShortDataIsNeverScannedForPpp) {
+    MemoryPort port;
+    DeviceConfig config;
+    RecordingUi ui;
+    Link link(port, config, &ui);
+    const std::uint8_t six[6] = {0x7E, 0xFF, 0x7D, 0x23, 0x41, 0x42};
+    EXPECT_EQ(link.appendTerminalData(six, 6), 1);
+    EXPECT_EQ(link.pppSeen, 0);
+    EXPECT_EQ(link.terminalEnd, 6u);
+
+    // Framing that starts in the last six positions is not seen either.
+    const std::uint8_t late[8] = {'a', 'b', 0x7E, 0xFF, 0x7D, 0x23, 'c', 'd'};
+    EXPECT_EQ(link.appendTerminalData(late, 8), 1);
+    const std::uint8_t early[8] = {'a', 0x7E, 0xFF, 0x7D, 0x23, 'b', 'c', 'd'};
+    EXPECT_EQ(link.appendTerminalData(early, 8), 2);
+    EXPECT_EQ(link.pppSeen, 1);
+    EXPECT_EQ(link.terminalEnd, 14u);
+
+    // Once seen, text is no longer stored.
+    const std::uint8_t text[3] = {'x', 'y', 'z'};
+    EXPECT_EQ(link.appendTerminalData(text, 3), 2);
+    EXPECT_EQ(link.terminalEnd, 14u);
+
+    // Bytes after a NUL inside the data are stored as NULs.
+    link.pppSeen = 0;
+    link.terminalEnd = 0;
+    const std::uint8_t withNul[5] = {'a', 0, 'b', 'c', 'd'};
+    EXPECT_EQ(link.appendTerminalData(withNul, 5), 1);
+    EXPECT_EQ(Bytes(link.terminalText, link.terminalText + 6), (Bytes{'a', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(link.terminalEnd, 5u);
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#pragma once
+// Test doubles for the link layer: an in-memory datagram port and a user
+// interface that records everything shown to the user.
+
+#include "link/datagram_port.h"
+#include "link/user_interface.h"
+#include "link/wire.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace varn::fakes {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Bytes from a string literal that may hold NULs: bytes("ab\0c", 4).
+inline Bytes bytes(const char* text, std::size_t length) {
+    return Bytes(reinterpret_cast<const std::uint8_t*>(text),
+                 reinterpret_cast<const std::uint8_t*>(text) + length);
+}
+template <std::size_t N> Bytes bytes(const char (&text)[N]) {
+    return bytes(text, N - 1);
+}
+
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// A reply of `type` (bit 7 set) of `length` bytes, payload zero.
+inline Bytes reply(std::uint8_t type, std::size_t length) {
+    Bytes d(std::max<std::size_t>(length, 8), 0);
+    std::memcpy(d.data(), "Quorix", 6);
+    d[6] = std::uint8_t(type | kReplyBit);
+    d.resize(length);
+    return d;
+}
+
+inline void put(Bytes& d, std::size_t at, const Bytes& what) {
+    std::copy(what.begin(), what.end(), d.begin() + std::ptrdiff_t(at));
+}
+
+struct SentDatagram {
+    Bytes data;
+    std::uint32_t address;
+};
+
+class MemoryPort : public DatagramPort {
+  public:
+    std::vector<SentDatagram> sent;
+    std::deque<Bytes> incoming;
+
+    int sendDatagram(const std::uint8_t* buffer, std::size_t length,
+                     std::uint32_t address) override {
+        sent.push_back({Bytes(buffer, buffer + length), address});
+        return 0;
+    }
+    int receiveDatagram(std::uint8_t* buffer, std::size_t size,
+                        std::size_t* received = nullptr) override {
+        if (incoming.empty())
+            return -1;
+        const Bytes d = incoming.front();
+        incoming.pop_front();
+        const std::size_t n = std::min(size, d.size());
+        std::memcpy(buffer, d.data(), n);
+        if (received)
+            *received = n;
+        return 0;
+    }
+};
+
+// Records what the link shows, one line per call: "message W: ...", "message I: ...",
+// "enable 1038", "disable 1041", "status ...", "timer 18 100", "terminal".
+class RecordingUi : public UserInterface {
+  public:
+    std::vector<std::string> events;
+    bool terminalAnswer = false;          // what runLoginTerminal returns
+    std::function<void()> duringTerminal; // runs inside runLoginTerminal
+
+    void showMessage(const std::string& text, MessageIcon icon) override {
+        events.push_back(std::string(icon == MessageIcon::Warning ? "message W: " : "message I: ") +
+                         text);
+    }
+    void setPracticeControl(int id, bool enabled) override {
+        events.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
+    }
+    void setPracticeStatus(const std::string& text) override { events.push_back("status " + text); }
+    void startPracticeTimer(int id, int ms) override {
+        events.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
+    }
+    bool runLoginTerminal() override {
+        events.push_back("terminal");
+        if (duringTerminal)
+            duringTerminal();
+        return terminalAnswer;
+    }
+};
+
+} // namespace varn::fakes
