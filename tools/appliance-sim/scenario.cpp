@@ -317,11 +317,19 @@ std::optional<Scenario> loadScenario(const std::string& path, std::string* error
 }
 
 bool assignAddresses(Scenario& scenario, std::uint32_t base, std::string* error) {
+    std::set<std::uint32_t> taken;
+    for (const ApplianceSpec& a : scenario.appliances)
+        if (a.address)
+            taken.insert(*a.address);
+    std::uint32_t next = base;
     std::set<std::uint32_t> seen;
     for (std::size_t i = 0; i < scenario.appliances.size(); ++i) {
         ApplianceSpec& a = scenario.appliances[i];
-        if (!a.address)
-            a.address = base + std::uint32_t(i);
+        if (!a.address) {
+            while (taken.count(next))
+                ++next;
+            a.address = next++;
+        }
         std::uint32_t addr = *a.address;
         std::string at = "appliances[" + std::to_string(i) + "] (" + a.name + ")";
         if (addr == 0 || addr == 0xFFFFFFFFu || (addr & 0xFF) == 0 || (addr & 0xFF) == 255 ||

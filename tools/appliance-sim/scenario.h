@@ -70,7 +70,8 @@ Scenario defaultScenario();
 std::optional<Scenario> parseScenario(const std::string& json, std::string* error);
 std::optional<Scenario> loadScenario(const std::string& path, std::string* error);
 
-// Gives appliances without an address base, base + 1, ... by position, and
+// Gives appliances without an address base, base + 1, ... (skipping addresses
+// the scenario gives to others), and
 // refuses duplicates and addresses that cannot be an appliance's.
 bool assignAddresses(Scenario& scenario, std::uint32_t base, std::string* error);
 
