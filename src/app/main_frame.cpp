@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/about_dlg.h"
 #include "app/app_state.h"
 #include "app/window_timers.h"
 #include "devices/device_list_dlg.h"
@@ -92,5 +93,6 @@ void CMainFrame::onSetting() {
 }
 
 void CMainFrame::onAbout() {
-    // The About box is hooked up here.
+    CAboutDlg dialog;
+    dialog.exec();
 }

@@ -1,17 +1,33 @@
 #pragma once
 // The view: paints the background picture and opens the Device List at its first paint.
 
+#include <QPixmap>
 #include <QWidget>
+#include <functional>
+
+struct DevicesState;
 
 class CSetupView : public QWidget {
     Q_OBJECT
   public:
+    static constexpr int IDB_BACKGROUND = 124;
+    static constexpr int kPictureWidth = 409, kPictureHeight = 314;
+    static constexpr int kUnpaintedBottom = 20; // rows below the picture
+
     explicit CSetupView(QWidget* parent = nullptr);
+
+    // Runs the Device List modally (tests replace it).
+    void setDeviceListRunner(std::function<void()> runner) { runner_ = std::move(runner); }
+    // The state whose endpointOpened tells whether the Device List ever ran.
+    void setDevicesState(DevicesState& state) { state_ = &state; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void runFirstDeviceList();
-    bool firstListStarted_ = false;
+
+    DevicesState* state_;
+    std::function<void()> runner_;
+    bool listPending_ = false;
 };

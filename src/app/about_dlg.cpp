@@ -1,0 +1,12 @@
+#include "app/about_dlg.h"
+
+#include "ui_about_dlg.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
+    ui_->setupUi(this);
+    setFixedSize(size());
+    setWindowIcon(QIcon(QStringLiteral(":/icon/2")));
+    connect(ui_->id1, &QPushButton::clicked, this, &CAboutDlg::accept);
+}
+
+CAboutDlg::~CAboutDlg() = default;

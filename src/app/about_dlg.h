@@ -1,0 +1,19 @@
+#pragma once
+// The About box: icon, product, program and version.
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class CAboutDlg;
+}
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+    ~CAboutDlg() override;
+
+  private:
+    std::unique_ptr<Ui::CAboutDlg> ui_;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// The editor of one appliance's configuration. For now it only offers OK and
+// Cancel; the editing fields come with the configuration dialogs.
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class CConfigDlg;
+}
+namespace varn {
+class Link;
+Link& theLink();
+} // namespace varn
+
+class CConfigDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CConfigDlg(varn::Link& link = varn::theLink(), QWidget* parent = nullptr);
+    ~CConfigDlg() override;
+
+  private:
+    varn::Link& link_;
+    std::unique_ptr<Ui::CConfigDlg> ui_;
+};

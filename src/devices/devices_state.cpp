@@ -1,0 +1,6 @@
+#include "devices/devices_state.h"
+
+DevicesState& devicesState() {
+    static DevicesState state;
+    return state;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Small pieces shared by the dialogs: dialog-unit conversion, the test that tells
+// a paint of the dialog's own surface from one caused by a child, and a list item
+// delegate that honours tab stops.
+
+#include <QList>
+#include <QStyledItemDelegate>
+
+class QPaintEvent;
+class QWidget;
+
+// Pixels of a dialog unit for the 8-point dialog font.
+inline constexpr double kPixelsPerUnitX = 1.5;
+inline constexpr double kPixelsPerUnitY = 1.625;
+inline int unitsToPixelsX(double units) {
+    return int(units * kPixelsPerUnitX + 0.5);
+}
+
+// True when a paint event of dialog touches the dialog's own surface. A child
+// that repaints itself (a button taking the focus, a list scrolling) makes Qt
+// repaint the part of the parent behind it too; that is no paint of the dialog.
+bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event);
+
+// Draws each list line with its tabs expanded to the given stops (pixels from the
+// left edge of the text). Beyond the last stop, tabs advance by `repeat` pixels
+// when it is above 0.
+class TabStopDelegate : public QStyledItemDelegate {
+  public:
+    TabStopDelegate(QList<qreal> stops, qreal repeat, QObject* parent);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+  private:
+    QList<qreal> stops_;
+};
