@@ -1,0 +1,319 @@
+// The utility's link layer against the appliance simulator over real UDP
+// sockets. By default each test starts its own simulator on loopback
+// (appliances at 127.0.0.2..., high ports). When VARN_E2E_APPLIANCES is set,
+// a simulator is already running elsewhere (netns_e2e.sh: another network
+// namespace, port 777, broadcast 255.255.255.255) and the tests talk to it.
+
+#include "config/device_config.h"
+#include "link/endpoint.h"
+#include "link/link.h"
+#include "link/user_interface.h"
+#include "sim_launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace varn;
+
+namespace {
+
+struct Expected {
+    std::string name;
+    std::uint32_t address; // network order
+};
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ','))
+        if (!item.empty())
+            parts.push_back(item);
+    return parts;
+}
+
+// Records what the link shows; the Login Terminal is answered by `terminal`.
+class RecordingUi : public UserInterface {
+  public:
+    std::vector<std::string> statuses, messages;
+    std::function<bool()> terminal;
+
+    void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
+    void setPracticeControl(int, bool) override {}
+    void setPracticeStatus(const std::string& text) override { statuses.push_back(text); }
+    void startPracticeTimer(int, int) override {}
+    bool runLoginTerminal() override { return terminal ? terminal() : false; }
+};
+
+class Watcher : public SocketWatcher {
+  public:
+    bool watchSocket(int) override { return true; }
+};
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* external = std::getenv("VARN_E2E_APPLIANCES");
+        EndpointSettings settings;
+        if (external) {
+            // Production settings: port 777 both sides, the real broadcast address.
+            std::vector<std::string> addresses = split(external);
+            const char* names[] = {"VARN-Office", "VARN-Lab", "VARN-Store"};
+            ASSERT_EQ(addresses.size(), 3u) << "VARN_E2E_APPLIANCES names three addresses";
+            for (std::size_t i = 0; i < 3; ++i)
+                expected_.push_back({names[i], parseDotted(addresses[i].c_str(), 16)});
+            const char* spare = std::getenv("VARN_E2E_SPARE");
+            ASSERT_NE(spare, nullptr) << "VARN_E2E_SPARE names a free address for set-IP";
+            spare_ = parseDotted(spare, 16);
+        } else {
+            std::string error;
+            ASSERT_TRUE(simlaunch::startSimulator(APPLIANCE_SIM_PATH,
+                                                  {"--port", "0", "--base-address", "127.0.0.2",
+                                                   "--broadcast-address", "127.255.255.255",
+                                                   "--log", ::testing::TempDir() + "e2e-sim.log"},
+                                                  sim_, &error))
+                << error;
+            settings.devicePort = sim_.port;
+            settings.localPort = simlaunch::freeUdpPort(sim_.port);
+            settings.broadcastAddress = makeAddress(127, 255, 255, 255);
+            settings.probeAddress = makeAddress(127, 255, 255, 255);
+            expected_ = {{"VARN-Office", makeAddress(127, 0, 0, 2)},
+                         {"VARN-Lab", makeAddress(127, 0, 0, 3)},
+                         {"VARN-Store", makeAddress(127, 0, 0, 4)}};
+            spare_ = makeAddress(127, 0, 0, 9);
+        }
+        endpoint_ = std::make_unique<UdpEndpoint>(settings, &ui_);
+        ASSERT_EQ(endpoint_->openEndpoint(&watcher_), 0) << endpoint_->socketError;
+        link_ = std::make_unique<Link>(*endpoint_, config_, &ui_);
+    }
+
+    void TearDown() override {
+        link_.reset();
+        if (endpoint_)
+            endpoint_->closeEndpoint();
+        simlaunch::stopSimulator(sim_);
+    }
+
+    // Dispatches replies as they come until `done` holds or `ms` have passed.
+    bool pump(int ms, const std::function<bool()>& done = {}) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!(done && done())) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+            if (left <= 0)
+                return false;
+            pollfd p{endpoint_->socketHandle(), POLLIN, 0};
+            if (poll(&p, 1, int(left)) > 0)
+                link_->dispatchReply();
+        }
+        return true;
+    }
+
+    // Sends a request and waits for the reply that clears awaitedReply, with
+    // the same few tries a dialog would make.
+    bool ask(int type, int tries = 3) {
+        for (int i = 0; i < tries; ++i) {
+            link_->sendRequest(type);
+            if (pump(700, [&] { return link_->awaitedReply == 0; }))
+                return true;
+        }
+        return false;
+    }
+
+    void discover() {
+        link_->devices.clear();
+        link_->sendRequest(kDiscover);
+        pump(600, [&] { return link_->devices.deviceCount >= int(expected_.size()); });
+        pump(100); // anything more that answers
+    }
+
+    // Chooses the appliance as the Device List's Config does.
+    int select(const std::string& name) {
+        for (int i = 0; i < link_->devices.deviceCount; ++i) {
+            std::string field = link_->devices.nameField(i);
+            if (field.substr(0, name.size()) == name &&
+                field.find_first_not_of(' ', name.size()) == std::string::npos) {
+                link_->devices.selectedIndex = i;
+                link_->targetAddress = parseDotted(link_->devices.addressText(i).c_str(), 16);
+                return i;
+            }
+        }
+        ADD_FAILURE() << name << " was not discovered";
+        return -1;
+    }
+
+    bool readConfiguration(const std::string& name) {
+        return select(name) >= 0 && ask(kVersions) && ask(kReadConfig);
+    }
+
+    std::string monitorRow(const std::string& name) {
+        for (int i = 0; i < link_->monitor.monitorCount; ++i)
+            if (link_->monitor.rowText(i).rfind(name, 0) == 0)
+                return link_->monitor.rowText(i);
+        return {};
+    }
+
+    simlaunch::SimProcess sim_;
+    std::vector<Expected> expected_;
+    std::uint32_t spare_ = 0;
+    RecordingUi ui_;
+    Watcher watcher_;
+    DeviceConfig config_;
+    std::unique_ptr<UdpEndpoint> endpoint_;
+    std::unique_ptr<Link> link_;
+};
+
+TEST_F(EndToEnd, DiscoveryListsEverySimulatedAppliance) {
+    discover();
+    ASSERT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    for (const Expected& e : expected_) {
+        int row = select(e.name);
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(link_->devices.addressText(row), dottedText(e.address));
+        std::string text = link_->devices.rowText(row);
+        // The Lab appliance is on line; a failed last dial lists as ready.
+        const char* state = e.name == "VARN-Lab" ? "ISP Connected  " : "Ready          ";
+        EXPECT_EQ(text.substr(30, 15), state) << text;
+    }
+    EXPECT_NE(endpoint_->localAddress, 0u);
+    EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.front();
+}
+
+TEST_F(EndToEnd, ReadingTheConfigurationFillsTheBlock) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Lab"));
+    EXPECT_STREQ(link_->proxyFirmwareVersion, "V2.40 1999.08.30");
+    EXPECT_EQ(config_.deviceName(), "VARN-Lab");
+    EXPECT_EQ(config_.lanIpAddress(), link_->targetAddress);
+    EXPECT_EQ(config_.loginMode(), 1);
+    EXPECT_EQ(config_.scriptPrompt(0), "login: ");
+    EXPECT_EQ(config_.scriptResponse(1), "lab-pw");
+    EXPECT_TRUE(config_.blindDial());
+    EXPECT_EQ(config_.alternativeNumber(2), "5550202");
+    // Every byte the utility does not interpret arrived as the appliance keeps it.
+    const std::pair<int, int> privateStretches[] = {{0, 2},    {22, 23},   {25, 74},
+                                                    {90, 131}, {217, 362}, {396, 512}};
+    for (auto [begin, end] : privateStretches)
+        for (int i = begin; i < end; ++i)
+            ASSERT_NE(config_.bytes[std::size_t(i)], 0) << "block offset " << i;
+}
+
+TEST_F(EndToEnd, WriteThenReadReturnsTheSameBlock) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    DeviceConfig original = config_;
+    config_.setPhoneNumber("5559999");
+    config_.setIdleMinutes(45);
+    config_.setBlindDial(true);
+    config_.setPppPassword("a-new-password-of-some-length");
+    DeviceConfig written = config_;
+    ASSERT_TRUE(ask(kWriteConfig));
+    config_.bytes.fill(0);
+    ASSERT_TRUE(ask(kReadConfig));
+    EXPECT_TRUE(config_ == written);
+    EXPECT_FALSE(config_ == original);
+
+    config_ = original; // leave a shared simulator as it was
+    ASSERT_TRUE(ask(kWriteConfig));
+}
+
+TEST_F(EndToEnd, StatusPollFillsMonitorRows) {
+    discover();
+    link_->monitor.monitorCount = 0;
+    link_->sendRequest(kStatusPoll);
+    pump(600, [&] { return link_->monitor.monitorCount >= int(expected_.size()); });
+    EXPECT_EQ(link_->monitor.monitorCount, int(expected_.size()));
+    std::string lab = monitorRow("VARN-Lab");
+    ASSERT_FALSE(lab.empty());
+    EXPECT_EQ(lab.substr(14, 15), "ISP Connected  ");
+    EXPECT_EQ(lab.substr(31, 12), "203.0.113.45");
+    EXPECT_EQ(lab.substr(46, 6), "\t28800");
+    EXPECT_EQ(monitorRow("VARN-Store").substr(14, 32), "Dial Error - Telephone line Busy");
+    EXPECT_EQ(monitorRow("VARN-Office").substr(14, 15), "Ready          ");
+}
+
+TEST_F(EndToEnd, SetIpMovesTheAppliance) {
+    discover();
+    int row = select("VARN-Store");
+    ASSERT_GE(row, 0);
+    std::uint32_t old = link_->targetAddress;
+    config_.setLanIpAddress(spare_);
+    ASSERT_TRUE(ask(kSetIpAddress, 1));
+    EXPECT_EQ(link_->targetAddress, kBroadcastAddress);
+
+    discover();
+    row = select("VARN-Store");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(link_->targetAddress, spare_);
+    ASSERT_TRUE(ask(kReadConfig));
+    EXPECT_EQ(config_.lanIpAddress(), spare_);
+
+    config_.setLanIpAddress(old); // and back, for a shared simulator
+    ASSERT_TRUE(ask(kSetIpAddress, 1));
+    discover();
+    ASSERT_GE(select("VARN-Store"), 0);
+    EXPECT_EQ(link_->targetAddress, old);
+}
+
+TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    link_->loginKind = kLoginUndecided;
+    ASSERT_TRUE(ask(kHangUp));
+    ASSERT_TRUE(ask(kPppAccount));
+    link_->sendRequest(kDial);
+    ASSERT_TRUE(pump(3000, [&] {
+        return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
+    })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    EXPECT_EQ(config_.loginMode(), 2);
+    EXPECT_EQ(link_->hangupAfterSuccess, 0);
+}
+
+TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Lab"));
+    // The Login Terminal's part: answer each prompt as a user would type it.
+    ui_.terminal = [&] {
+        const std::array<std::string, 4> typed = {"lab", "lab-pw", "", ""};
+        std::array<std::string, 4> responses = {};
+        for (int i = 0; i < 2; ++i) {
+            std::size_t seen = link_->terminalEnd;
+            responses[std::size_t(i)] = typed[std::size_t(i)];
+            config_.setScriptResponses(responses);
+            link_->scriptSlot = i;
+            link_->sendRequest(kTerminalResponse);
+            if (!pump(2000, [&] { return link_->pppSeen != 0 || link_->terminalEnd > seen; }))
+                return false;
+        }
+        return link_->pppSeen != 0;
+    };
+    link_->loginKind = kLoginUndecided;
+    ASSERT_TRUE(ask(kHangUp));
+    link_->sendRequest(kDial);
+    ASSERT_TRUE(pump(5000, [&] {
+        return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
+    })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    EXPECT_EQ(config_.loginMode(), 1);
+    EXPECT_NE(std::string(link_->terminalText).find("Password: "), std::string::npos);
+}
+
+TEST_F(EndToEnd, DialFailureIsShownAndHungUp) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Store"));
+    link_->loginKind = kLoginUndecided;
+    link_->sendRequest(kDial);
+    ASSERT_TRUE(pump(2000, [&] { return !ui_.statuses.empty(); }));
+    EXPECT_EQ(ui_.statuses.back(), "Dial Error - Telephone line Busy");
+    EXPECT_TRUE(pump(1000, [&] { return link_->awaitedReply == 0; })); // the hang-up answered
+}
+
+} // namespace
