@@ -126,8 +126,10 @@ TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
     link.handleDatagram(reply2.data(), reply2.size());
 
     // Reading every interpreted field changes nothing.
-    (void)config.deviceName(), (void)config.pppPassword(), (void)config.scriptResponse(2),
-        (void)config.alternativeNumber(2);
+    EXPECT_FALSE(config.deviceName().empty());
+    EXPECT_FALSE(config.pppPassword().empty());
+    config.scriptResponse(2);
+    config.alternativeNumber(2);
 
     link.sendRequest(7);
     ASSERT_EQ(port.sent.size(), 1u);
