@@ -1,0 +1,185 @@
+// varn-demo: the utility on a simulated LAN. Starts appliance-sim on loopback
+// (appliances at 127.0.0.2, 127.0.0.3, ... on a free high port), points the
+// utility's endpoint at it and runs the same application as varn-setup. Closing
+// the utility ends the simulator. Without a display it runs headless for a few
+// seconds and prints what the utility found.
+
+#include "app/app_main.h"
+#include "link/link.h"
+#include "link/wire.h"
+
+#include "../../tools/appliance-sim/sim_launcher.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: varn-demo [--scenario FILE] [--seconds N] [Qt options]\n"
+    "Starts appliance-sim on loopback and the utility against it.\n"
+    "  --scenario FILE  the simulator's scenario (default: its three built-in appliances)\n"
+    "  --seconds N      without a display: how long to run before reporting (default 4)\n"
+    "The simulator is found next to this program, in ../tools/appliance-sim/, or\n"
+    "at $VARN_APPLIANCE_SIM.\n";
+
+std::string directoryOfThisProgram() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    path[n] = '\0';
+    std::string p(path);
+    return p.substr(0, p.rfind('/'));
+}
+
+std::string findSimulator() {
+    if (const char* env = std::getenv("VARN_APPLIANCE_SIM"); env && *env)
+        return env;
+    std::string here = directoryOfThisProgram();
+    for (std::string candidate :
+         {here + "/appliance-sim", here + "/../tools/appliance-sim/appliance-sim"})
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    return {};
+}
+
+// "VARN-Office  \t127.0.0.2 ...\tReady  ..." -> its three columns, trimmed.
+std::vector<std::string> columns(const std::string& row) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= row.size()) {
+        std::size_t tab = row.find('\t', start);
+        std::string cell = row.substr(start, tab == std::string::npos ? tab : tab - start);
+        std::size_t last = cell.find_last_not_of(' ');
+        out.push_back(last == std::string::npos ? std::string() : cell.substr(0, last + 1));
+        if (tab == std::string::npos)
+            break;
+        start = tab + 1;
+    }
+    return out;
+}
+
+int reportFindings() {
+    const varn::DeviceTable& devices = varn::theLink().devices;
+    if (devices.deviceCount == 0) {
+        std::printf("varn-demo: the utility found no appliance.\n");
+        return 1;
+    }
+    std::printf("varn-demo: the utility found %d appliance%s:\n", int(devices.deviceCount),
+                devices.deviceCount == 1 ? "" : "s");
+    std::printf("  %-14s %-16s %s\n", "Name", "LAN address", "State");
+    for (int i = 0; i < devices.deviceCount; ++i) {
+        std::vector<std::string> c = columns(devices.rowText(i));
+        c.resize(3);
+        std::printf("  %-14s %-16s %s\n", c[0].c_str(), c[1].c_str(), c[2].c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    std::string scenario;
+    int seconds = 4;
+    bool platformGiven = false;
+    std::vector<char*> qtArgs{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--scenario" || a == "--seconds") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "varn-demo: %s needs a value\n", a.c_str());
+                return 2;
+            }
+            std::string v = argv[++i];
+            if (a == "--scenario") {
+                scenario = v;
+            } else {
+                char* end = nullptr;
+                long n = std::strtol(v.c_str(), &end, 10);
+                if (v.empty() || *end != '\0' || n < 1 || n > 3600) {
+                    std::fprintf(stderr, "varn-demo: --seconds: \"%s\" is not 1..3600\n",
+                                 v.c_str());
+                    return 2;
+                }
+                seconds = int(n);
+            }
+        } else if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "varn-demo: unknown option \"%s\"\n%s", a.c_str(), kUsage);
+            return 2;
+        } else {
+            platformGiven = platformGiven || a == "-platform";
+            qtArgs.push_back(argv[i]);
+        }
+    }
+
+    // Without a screen, Qt would abort looking for one: run offscreen instead.
+    const bool headless = !platformGiven && !std::getenv("QT_QPA_PLATFORM") &&
+                          !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+    if (headless) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::printf("varn-demo: no display (neither DISPLAY nor QT_QPA_PLATFORM is set), so the "
+                    "utility runs headless\n"
+                    "  on Qt's offscreen platform for %d seconds and then reports what it found.\n"
+                    "  To see its windows, run it on a desktop, or under Xvfb "
+                    "(Xvfb :77 & DISPLAY=:77 varn-demo).\n",
+                    seconds);
+    }
+
+    std::string simulator = findSimulator();
+    if (simulator.empty()) {
+        std::fprintf(stderr, "varn-demo: cannot find appliance-sim next to this program or in "
+                             "../tools/appliance-sim/; build it, or set VARN_APPLIANCE_SIM\n");
+        return 1;
+    }
+    std::string log = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : "/tmp") +
+                      "/varn-demo-sim-" + std::to_string(getpid()) + ".log";
+    std::vector<std::string> simArgs = {
+        "--port", "0", "--base-address", "127.0.0.2", "--broadcast-address", "127.255.255.255",
+        "--log",  log};
+    if (!scenario.empty()) {
+        simArgs.push_back("--scenario");
+        simArgs.push_back(scenario);
+    }
+    simlaunch::SimProcess sim;
+    std::string error;
+    if (!simlaunch::startSimulator(simulator, simArgs, sim, &error)) {
+        std::fprintf(stderr, "varn-demo: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("varn-demo: started %s%s  datagram log: %s\n", sim.banner.c_str(),
+                sim.banner.empty() || sim.banner.back() != '\n' ? "\n" : "", log.c_str());
+    std::fflush(stdout);
+
+    // The utility on its own high port, broadcasting on loopback.
+    varn::EndpointSettings settings;
+    settings.devicePort = sim.port;
+    settings.localPort = simlaunch::freeUdpPort(sim.port);
+    settings.broadcastAddress = varn::makeAddress(127, 255, 255, 255);
+    settings.probeAddress = varn::makeAddress(127, 255, 255, 255);
+
+    int qtArgc = int(qtArgs.size());
+    qtArgs.push_back(nullptr);
+    QApplication app(qtArgc, qtArgs.data());
+    int found = 0;
+    if (headless)
+        QTimer::singleShot(seconds * 1000, &app, [&found] {
+            found = reportFindings();
+            std::fflush(stdout);
+            // Leaves every event loop, the open Device List's included.
+            QCoreApplication::exit(found);
+        });
+    int result = runSetup(app, settings);
+    simlaunch::stopSimulator(sim);
+    return headless ? found : result;
+}
