@@ -196,12 +196,23 @@ bool Server::sendNow(const Sent& s) {
     info.ipi_ifindex = 0;
     info.ipi_spec_dst.s_addr = htonl(s.from);
     std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    std::string note;
     if (::sendmsg(fd_, &msg, 0) < 0) {
-        log("TX", s.from, port_, s.to, s.toPort, s.bytes.data(), s.bytes.size(),
-            std::string("ERROR: send failed: ") + std::strerror(errno));
-        return false;
+        // Most likely the appliance's address is not one of this host's (an
+        // appliance on another network): let the system pick the source; the
+        // payload still says who answers.
+        int error = errno;
+        msg.msg_control = nullptr;
+        msg.msg_controllen = 0;
+        if (::sendmsg(fd_, &msg, 0) < 0) {
+            log("TX", s.from, port_, s.to, s.toPort, s.bytes.data(), s.bytes.size(),
+                std::string("ERROR: send failed: ") + std::strerror(errno));
+            return false;
+        }
+        note = "sent from this host's own address, since sending from " + dotted(s.from) +
+               " failed: " + std::strerror(error);
     }
-    log("TX", s.from, port_, s.to, s.toPort, s.bytes.data(), s.bytes.size());
+    log("TX", s.from, port_, s.to, s.toPort, s.bytes.data(), s.bytes.size(), note);
     return true;
 }
 
