@@ -1,8 +1,10 @@
 #include "app/about_dlg.h"
 
+#include "app/setup_view.h"
 #include "ui_about_dlg.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
+    initSetupResources();
     ui_->setupUi(this);
     setFixedSize(size());
     setWindowIcon(QIcon(QStringLiteral(":/icon/2")));

@@ -8,7 +8,16 @@
 #include <QPainter>
 #include <QTimer>
 
+void initSetupResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    (void)registered;
+}
+
 CSetupView::CSetupView(QWidget* parent) : QWidget(parent), state_(&devicesState()) {
+    initSetupResources();
     runner_ = [this] {
         // The frame is the window that hears the socket; it may not have been
         // activated yet when the first paint comes.

@@ -7,6 +7,10 @@
 
 struct DevicesState;
 
+// Registers the icon and the background picture (the resources live in a static
+// library, whose registration the linker would otherwise drop). Safe to repeat.
+void initSetupResources();
+
 class CSetupView : public QWidget {
     Q_OBJECT
   public:

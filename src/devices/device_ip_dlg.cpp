@@ -177,8 +177,9 @@ void CDeviceIpDlg::accept() {
 void CDeviceIpDlg::reject() {
     // Escape and the close box count as Cancel, which is unavailable while the
     // appliance's answer is awaited.
-    if (timers_->isActive(TIMER_SET_IP) || !ui_->id2->isEnabled()) {
+    if (!ui_->id2->isEnabled()) {
         return;
     }
+    timers_->kill(TIMER_SET_IP);
     QDialog::reject();
 }
