@@ -1,0 +1,213 @@
+// The dialogs against the appliance simulator over real UDP sockets on loopback:
+// discovery, the Config chain up to the configuration dialog, the Status Monitor
+// and moving an appliance from another network onto ours.
+
+#include "gui_test_support.h"
+
+#include "../../tools/appliance-sim/sim_launcher.h"
+#include "app/window_timers.h"
+#include "config/config_dlg.h"
+#include "devices/admin_login_dlg.h"
+#include "devices/device_ip_dlg.h"
+#include "devices/device_list_dlg.h"
+#include "devices/status_monitor_dlg.h"
+#include "link/endpoint.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTemporaryFile>
+#include <arpa/inet.h>
+
+using namespace guitest;
+
+namespace {
+
+const char kScenario[] = R"({
+  "appliances": [
+    { "name": "E2E-Office", "password": "pw", "state": 5,
+      "wan_address": "198.51.100.7", "line_speed": 28800 },
+    { "name": "E2E-Lab", "state": 0 },
+    { "name": "E2E-Far", "address": "10.1.2.3" }
+  ]
+})";
+
+// Dispatches one reply per read notification, as the main frame does.
+class NotifierWatcher : public varn::SocketWatcher {
+  public:
+    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
+    bool watchSocket(int fd) override {
+        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this] { link_.dispatchReply(); });
+        return notifier_->isValid();
+    }
+    void unwatchSocket() override { notifier_.reset(); }
+
+  private:
+    varn::Link& link_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+int rowOf(QListWidget* list, const QString& name) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().startsWith(name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QString simulatorPath() {
+    const QByteArray given = qgetenv("VARN_APPLIANCE_SIM");
+    if (!given.isEmpty()) {
+        return QString::fromLocal8Bit(given);
+    }
+    return QCoreApplication::applicationDirPath() + "/../tools/appliance-sim/appliance-sim";
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+    simlaunch::SimProcess sim;
+    QTemporaryFile scenario;
+
+  private slots:
+    void initTestCase() {
+        const QString path = simulatorPath();
+        QVERIFY2(QFileInfo(path).isExecutable(), qPrintable("no simulator at " + path));
+        QVERIFY(scenario.open());
+        scenario.write(kScenario);
+        scenario.flush();
+        std::string error;
+        QVERIFY2(
+            simlaunch::startSimulator(path.toStdString(),
+                                      {"--port", "0", "--scenario",
+                                       scenario.fileName().toStdString(), "--log", "/dev/null"},
+                                      sim, &error),
+            error.c_str());
+    }
+    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
+
+    void discoverConfigureMonitorAndMove() {
+        varn::EndpointSettings settings;
+        settings.devicePort = sim.port;
+        settings.localPort = simlaunch::freeUdpPort(sim.port);
+        settings.broadcastAddress = htonl(0x7FFFFFFF); // 127.255.255.255
+        settings.probeAddress = htonl(0x7FFFFFFF);
+        varn::fakes::RecordingUi ui;
+        varn::UdpEndpoint endpoint(settings, &ui);
+        varn::DeviceConfig config;
+        varn::Link link(endpoint, config, &ui);
+        NotifierWatcher watcher(link);
+        DevicesState state;
+        EndpointAccess access{[&] { return endpoint.openEndpoint(&watcher); },
+                              [&] { return endpoint.socketError; }};
+        MessageRecorder messages;
+
+        CDeviceListDlg dlg(link, state, access);
+        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QListWidget* list = d->list();
+            QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled(), 5000);
+            QCOMPARE(endpoint.localAddress, addr(127, 0, 0, 1));
+            const int office = rowOf(list, "E2E-Office  ");
+            QVERIFY(office >= 0);
+            QVERIFY(list->item(office)->text().contains("\t127.0.0.2"));
+            QVERIFY(list->item(office)->text().contains("ISP Connected"));
+            QVERIFY(rowOf(list, "E2E-Lab     ") >= 0);
+            QVERIFY(list->item(rowOf(list, "E2E-Far"))->text().contains("\t10.1.2.3"));
+
+            // The Status Monitor shows every appliance, sorted by name.
+            bool monitored = false;
+            whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* m) {
+                QTRY_VERIFY_WITH_TIMEOUT(m->list()->count() == 3, 3000);
+                QVERIFY(m->list()->item(0)->text().startsWith("E2E-Far"));
+                QVERIFY(m->list()->item(1)->text().startsWith("E2E-Lab      \tReady"));
+                const QString officeRow = m->list()->item(2)->text();
+                QVERIFY2(officeRow.startsWith("E2E-Office   \tISP Connected  "),
+                         qPrintable(officeRow));
+                QVERIFY(officeRow.contains("198.51.100.7"));
+                QVERIFY(officeRow.contains("\t28800"));
+                monitored = true;
+                QTest::mouseClick(m->findChild<QPushButton*>("id1"), Qt::LeftButton);
+            });
+            QTest::mouseClick(d->button(1017), Qt::LeftButton);
+            QVERIFY(monitored);
+            QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled() &&
+                                         !d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY),
+                                     5000);
+
+            // Config: login, then the configuration of the appliance chosen.
+            whenModal<CAdminLoginDlg>([](CAdminLoginDlg* login) {
+                QTest::keyClicks(login->findChild<QLineEdit*>("id1001"), "pw");
+                QTest::mouseClick(login->findChild<QPushButton*>("id1"), Qt::LeftButton);
+            });
+            bool configured = false;
+            whenModal<CConfigDlg>([&](CConfigDlg* c) {
+                configured = true;
+                QCOMPARE(config.deviceName(), std::string("E2E-Office"));
+                QCOMPARE(config.lanIpAddress(), addr(127, 0, 0, 2));
+                QVERIFY(link.proxyFirmwareVersion[0] != '\0');
+                QTest::mouseClick(c->findChild<QPushButton*>("id1"), Qt::LeftButton);
+            });
+            list->setCurrentRow(office);
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(configured, 5000);
+            // OK sends the reset, which the appliance acknowledges.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                std::count(ui.events.begin(), ui.events.end(),
+                           std::string("message I: VARN : Device is resetting now.")) == 1,
+                3000);
+            // A sweep follows one second later; the next Config waits for its end,
+            // since its broadcasts would take the place of the awaited answer.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                list->count() == 3 && d->button(1016)->isEnabled() &&
+                    !d->timers().isActive(CDeviceListDlg::TIMER_AFTER_CONFIG) &&
+                    !d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY),
+                5000);
+
+            // The appliance on another network is moved onto ours first.
+            whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* ip) {
+                QCOMPARE(ip->octetField(0)->text(), QString("10"));
+                const char* octets[] = {"127", "0", "0", "9"};
+                for (int i = 0; i < 4; ++i) {
+                    ip->octetField(i)->setText(octets[i]);
+                }
+                QTest::mouseClick(ip->findChild<QPushButton*>("id1"), Qt::LeftButton);
+                QTRY_VERIFY_WITH_TIMEOUT(!ip->isVisible(), 4000);
+            });
+            bool moved = false;
+            whenModal<CConfigDlg>([&](CConfigDlg* c) {
+                moved = true;
+                QCOMPARE(config.deviceName(), std::string("E2E-Far"));
+                QCOMPARE(config.lanIpAddress(), addr(127, 0, 0, 9));
+                QTest::mouseClick(c->findChild<QPushButton*>("id2"), Qt::LeftButton);
+            });
+            list->setCurrentRow(rowOf(list, "E2E-Far"));
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(moved, 6000);
+            QVERIFY2(messages.texts.contains("LAN IP Address is saved successfully !"),
+                     qPrintable(messages.texts.join(" | ")));
+            QCOMPARE(link.targetAddress, addr(127, 0, 0, 9));
+            // The next sweep lists it at its new address.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                rowOf(list, "E2E-Far") >= 0 &&
+                    list->item(rowOf(list, "E2E-Far"))->text().contains("\t127.0.0.9"),
+                5000);
+            d->reject();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QVERIFY2(!messages.texts.contains(
+                     "Get Configuration of selected device failed, check if connection was "
+                     "lost or IP Address need be set"),
+                 qPrintable(messages.texts.join(" | ")));
+        endpoint.closeEndpoint();
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e_simulator.moc"
