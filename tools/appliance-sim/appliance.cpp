@@ -18,43 +18,43 @@ bool usableAddress(std::uint32_t a) {
 
 } // namespace
 
-Block buildBlock(const ApplianceSpec& spec, std::uint32_t address) {
+Block buildBlock(const ApplianceProfile& profile, std::uint32_t address) {
     Block b{};
     // The appliance's private bytes: a fixed pseudo-random pattern, never zero,
     // different per appliance, so that a utility that drops or moves them is seen.
-    std::uint32_t x = 0x9E3779B9u ^ (spec.fillerSeed * 0x85EBCA6Bu) ^ address;
+    std::uint32_t x = 0x9E3779B9u ^ (profile.fillerSeed * 0x85EBCA6Bu) ^ address;
     for (const auto& s : block::kPrivate)
         for (std::size_t i = s.begin; i < s.end; ++i) {
             x = x * 1103515245u + 12345u;
             b[i] = std::uint8_t(1 + (x >> 16) % 255);
         }
-    writeText(&b[block::kName], block::kNameSize, spec.name);
-    writeText(&b[block::kPassword], block::kPasswordSize, spec.password);
+    writeText(&b[block::kName], block::kNameSize, profile.name);
+    writeText(&b[block::kPassword], block::kPasswordSize, profile.password);
     writeAddress(&b[block::kLanAddress], address);
-    b[block::kIdleMinutes] = spec.idleMinutes;
-    b[block::kDialOptions] = spec.dialOptions;
-    writeText(&b[block::kPhone], block::kPhoneSize, spec.phoneNumber);
-    b[block::kLoginMode] = spec.loginMode;
-    if (spec.loginMode == 1) {
+    b[block::kIdleMinutes] = profile.idleMinutes;
+    b[block::kDialOptions] = profile.dialOptions;
+    writeText(&b[block::kPhone], block::kPhoneSize, profile.phoneNumber);
+    b[block::kLoginMode] = profile.loginMode;
+    if (profile.loginMode == 1) {
         std::size_t offset = 0;
-        for (std::size_t i = 0; i < spec.script.size() && i < 4; ++i) {
-            writeText(&b[block::kPrompts + 8 * i], 8, spec.script[i].prompt);
-            const std::string& r = spec.script[i].response;
+        for (std::size_t i = 0; i < profile.script.size() && i < 4; ++i) {
+            writeText(&b[block::kPrompts + 8 * i], 8, profile.script[i].prompt);
+            const std::string& r = profile.script[i].response;
             std::size_t n = offset + r.size() <= 48 ? r.size() : 48 - offset;
             std::memcpy(&b[block::kResponses + offset], r.data(), n);
             offset += n;
             b[block::kOffsets + i + 1] = std::uint8_t(offset);
         }
-        for (std::size_t i = spec.script.size(); i < 4; ++i)
+        for (std::size_t i = profile.script.size(); i < 4; ++i)
             b[block::kOffsets + i + 1] = std::uint8_t(offset);
     } else {
-        writeText(&b[block::kPppUser], block::kPppUserSize, spec.pppUser);
-        writeText(&b[block::kPppPassword], block::kPppPasswordSize, spec.pppPassword);
+        writeText(&b[block::kPppUser], block::kPppUserSize, profile.pppUser);
+        writeText(&b[block::kPppPassword], block::kPppPasswordSize, profile.pppPassword);
     }
-    b[block::kUseAlternatives] = spec.useAlternativeNumbers ? 1 : 0;
-    b[block::kAlternativeTries] = spec.alternativeTries;
-    writeText(&b[block::kAlternative1], block::kAlternativeSize, spec.alternativeNumber1);
-    writeText(&b[block::kAlternative2], block::kAlternativeSize, spec.alternativeNumber2);
+    b[block::kUseAlternatives] = profile.useAlternativeNumbers ? 1 : 0;
+    b[block::kAlternativeTries] = profile.alternativeTries;
+    writeText(&b[block::kAlternative1], block::kAlternativeSize, profile.alternativeNumber1);
+    writeText(&b[block::kAlternative2], block::kAlternativeSize, profile.alternativeNumber2);
     return b;
 }
 
@@ -65,9 +65,10 @@ Bytes pppFraming() {
             0x21, 0x7D, 0x20, 0x7D, 0x24, 0x9A, 0x38, 0x7E};
 }
 
-Appliance::Appliance(const ApplianceSpec& spec, std::uint32_t address)
-    : spec_(spec), address_(address), block_(buildBlock(spec, address)), state_(spec.state),
-      result_(spec.result), wanAddress_(spec.wanAddress), lineSpeed_(spec.lineSpeed) {}
+Appliance::Appliance(const ApplianceProfile& profile, std::uint32_t address)
+    : profile_(profile), address_(address), block_(buildBlock(profile, address)),
+      state_(profile.state), result_(profile.result), wanAddress_(profile.wanAddress),
+      lineSpeed_(profile.lineSpeed) {}
 
 std::string Appliance::name() const {
     return readText(&block_[block::kName], block::kNameSize);
@@ -124,8 +125,8 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
     }
     case 3:
         promptIndex_ = 0;
-        if (spec_.isp.kind == IspScript::Kind::DialFailure || request.phoneNumber.empty()) {
-            std::uint8_t code = request.phoneNumber.empty() ? 10 : spec_.isp.dialResult;
+        if (profile_.isp.kind == IspScript::Kind::DialFailure || request.phoneNumber.empty()) {
+            std::uint8_t code = request.phoneNumber.empty() ? 10 : profile_.isp.dialResult;
             state_ = 6;
             result_ = code;
             dialled_ = false;
@@ -134,23 +135,23 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
         }
         dialled_ = true;
         result(0);
-        if (spec_.isp.kind == IspScript::Kind::Ppp) {
+        if (profile_.isp.kind == IspScript::Kind::Ppp) {
             state_ = 4;
             out.push_back({terminalData(pppFraming()), ispDelayMs});
         } else {
             state_ = 3;
-            out.push_back({terminalData(spec_.isp.prompts[0].prompt), ispDelayMs});
+            out.push_back({terminalData(profile_.isp.prompts[0].prompt), ispDelayMs});
         }
         break;
     case 4: {
         std::uint8_t code = 0;
         if (!dialled_ || state_ != 4)
             code = 2; // nothing on the line to negotiate with
-        else if (spec_.isp.pppResult != 0)
-            code = spec_.isp.pppResult;
-        else if (request.loginKind == 2 && !spec_.isp.user.empty() &&
-                 (request.userName != spec_.isp.user ||
-                  request.password != spec_.isp.password.substr(0, 20)))
+        else if (profile_.isp.pppResult != 0)
+            code = profile_.isp.pppResult;
+        else if (request.loginKind == 2 && !profile_.isp.user.empty() &&
+                 (request.userName != profile_.isp.user ||
+                  request.password != profile_.isp.password.substr(0, 20)))
             code = 1;
         if (code == 0) {
             state_ = 5;
@@ -167,9 +168,9 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
         break;
     }
     case 5: {
-        if (state_ != 3 || spec_.isp.kind != IspScript::Kind::Terminal)
+        if (state_ != 3 || profile_.isp.kind != IspScript::Kind::Terminal)
             break; // no terminal login running: the ISP hears nothing
-        const auto& prompts = spec_.isp.prompts;
+        const auto& prompts = profile_.isp.prompts;
         if (request.response == prompts[promptIndex_].expect) {
             ++promptIndex_;
             if (promptIndex_ < prompts.size()) {
@@ -221,8 +222,8 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
         break;
     case 33: {
         Bytes r = makeReply(33, 48);
-        writeText(&r[24], 16, spec_.firmwareVersion);
-        writeText(&r[40], 16, spec_.modemVersion);
+        writeText(&r[24], 16, profile_.firmwareVersion);
+        writeText(&r[40], 16, profile_.modemVersion);
         out.push_back({r, 0});
         break;
     }

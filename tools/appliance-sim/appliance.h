@@ -43,7 +43,7 @@ using Block = std::array<std::uint8_t, kBlockSize>;
 
 // The block an appliance of this description keeps, with realistic non-zero
 // bytes in every stretch that only the appliance interprets.
-Block buildBlock(const ApplianceSpec& spec, std::uint32_t address);
+Block buildBlock(const ApplianceProfile& profile, std::uint32_t address);
 
 // The start of an HDLC-framed PPP LCP frame, as an ISP sends once it goes PPP.
 Bytes pppFraming();
@@ -56,7 +56,7 @@ struct Outgoing {
 
 class Appliance {
   public:
-    Appliance(const ApplianceSpec& spec, std::uint32_t address);
+    Appliance(const ApplianceProfile& profile, std::uint32_t address);
 
     std::uint32_t address() const { return address_; }
     std::string name() const; // from the stored block
@@ -81,7 +81,7 @@ class Appliance {
     Bytes terminalData(const std::string& text) const;
     Bytes terminalData(const Bytes& data) const;
 
-    ApplianceSpec spec_;
+    ApplianceProfile profile_;
     std::uint32_t address_;
     Block block_;
     std::uint8_t state_;

@@ -180,8 +180,8 @@ int main(int argc, char** argv) {
     }
 
     std::vector<sim::Appliance> appliances;
-    for (const auto& spec : scenario.appliances) {
-        appliances.emplace_back(spec, *spec.address);
+    for (const auto& profile : scenario.appliances) {
+        appliances.emplace_back(profile, *profile.address);
         appliances.back().ispDelayMs = int(ispDelay);
     }
     sim::Server server(std::move(appliances), options, log);

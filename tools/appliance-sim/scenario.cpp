@@ -12,7 +12,7 @@ namespace sim {
 Scenario defaultScenario() {
     Scenario s;
 
-    ApplianceSpec office;
+    ApplianceProfile office;
     office.name = "VARN-Office";
     office.password = "1234";
     office.phoneNumber = "5550100";
@@ -28,7 +28,7 @@ Scenario defaultScenario() {
     office.lineSpeed = 33600;
     s.appliances.push_back(office);
 
-    ApplianceSpec lab;
+    ApplianceProfile lab;
     lab.name = "VARN-Lab";
     lab.password = "";
     lab.state = 5;
@@ -50,7 +50,7 @@ Scenario defaultScenario() {
     lab.lineSpeed = 28800;
     s.appliances.push_back(lab);
 
-    ApplianceSpec store;
+    ApplianceProfile store;
     store.name = "VARN-Store";
     store.password = "abcd";
     store.state = 6;
@@ -179,7 +179,7 @@ class Reader {
         return true;
     }
 
-    bool appliance(const json& v, const std::string& path, ApplianceSpec& a) {
+    bool appliance(const json& v, const std::string& path, ApplianceProfile& a) {
         if (!keys(v, path,
                   {"name",
                    "address",
@@ -249,7 +249,7 @@ class Reader {
             std::size_t total = 0;
             for (std::size_t i = 0; i < list.size(); ++i) {
                 std::string at = where + "[" + std::to_string(i) + "]";
-                ApplianceSpec::ScriptPair pair;
+                ApplianceProfile::ScriptPair pair;
                 if (!keys(list[i], at, {"prompt", "response"}) ||
                     !text(list[i], at, "prompt", 8, pair.prompt) ||
                     !text(list[i], at, "response", 48, pair.response))
@@ -286,7 +286,7 @@ std::optional<Scenario> parseScenario(const std::string& text, std::string* erro
             r.fail("scenario.appliances", "more than 200 appliances");
         else
             for (std::size_t i = 0; i < doc["appliances"].size(); ++i) {
-                ApplianceSpec a;
+                ApplianceProfile a;
                 if (!r.appliance(doc["appliances"][i], "appliances[" + std::to_string(i) + "]", a))
                     break;
                 s.appliances.push_back(a);
@@ -318,13 +318,13 @@ std::optional<Scenario> loadScenario(const std::string& path, std::string* error
 
 bool assignAddresses(Scenario& scenario, std::uint32_t base, std::string* error) {
     std::set<std::uint32_t> taken;
-    for (const ApplianceSpec& a : scenario.appliances)
+    for (const ApplianceProfile& a : scenario.appliances)
         if (a.address)
             taken.insert(*a.address);
     std::uint32_t next = base;
     std::set<std::uint32_t> seen;
     for (std::size_t i = 0; i < scenario.appliances.size(); ++i) {
-        ApplianceSpec& a = scenario.appliances[i];
+        ApplianceProfile& a = scenario.appliances[i];
         if (!a.address) {
             while (taken.count(next))
                 ++next;

@@ -25,7 +25,7 @@ struct IspScript {
     std::vector<Prompt> prompts; // Terminal: asked in order, then PPP framing
 };
 
-struct ApplianceSpec {
+struct ApplianceProfile {
     std::string name;
     std::optional<std::uint32_t> address; // host order; from --base-address when absent
     std::uint8_t state = 0;
@@ -58,7 +58,7 @@ struct ApplianceSpec {
 };
 
 struct Scenario {
-    std::vector<ApplianceSpec> appliances;
+    std::vector<ApplianceProfile> appliances;
 };
 
 // Three appliances: one idle with a PPP ISP, one on line with a terminal-login

@@ -39,7 +39,7 @@ bool refused(const Bytes& b) {
 constexpr std::uint32_t kPc = 0x7F000001;    // 127.0.0.1
 constexpr std::uint32_t kFirst = 0x7F000002; // 127.0.0.2
 
-ApplianceSpec spec(IspScript::Kind kind) {
+ApplianceProfile profile(IspScript::Kind kind) {
     Scenario s = defaultScenario();
     for (auto& a : s.appliances)
         if (a.isp.kind == kind)
@@ -110,7 +110,7 @@ TEST(Codec, TextFieldsMustBePaddedAsTheCatalogueSays) {
 }
 
 TEST(Appliance, BlockCarriesItsFieldsAndNonZeroPrivateBytes) {
-    ApplianceSpec s = spec(IspScript::Kind::Terminal);
+    ApplianceProfile s = profile(IspScript::Kind::Terminal);
     Block b = buildBlock(s, kFirst);
     for (const auto& stretch : block::kPrivate)
         for (std::size_t i = stretch.begin; i < stretch.end; ++i)
@@ -129,7 +129,7 @@ TEST(Appliance, BlockCarriesItsFieldsAndNonZeroPrivateBytes) {
 }
 
 TEST(Appliance, DiscoveryStatusWriteAndSetIp) {
-    Appliance a(spec(IspScript::Kind::Terminal), kFirst); // on line, state 5
+    Appliance a(profile(IspScript::Kind::Terminal), kFirst); // on line, state 5
     auto found = a.handle(decoded(request(1, 8)), kPc);
     ASSERT_EQ(found.size(), 1u);
     const Bytes& r = found[0].bytes;
@@ -171,7 +171,7 @@ TEST(Appliance, DiscoveryStatusWriteAndSetIp) {
 }
 
 TEST(Appliance, PppIspSelfTest) {
-    Appliance a(spec(IspScript::Kind::Ppp), kFirst);
+    Appliance a(profile(IspScript::Kind::Ppp), kFirst);
     Bytes dial = request(3, 24);
     std::memcpy(&dial[8], "5550100", 7);
     auto out = a.handle(decoded(dial), kPc);
@@ -204,7 +204,7 @@ TEST(Appliance, PppIspSelfTest) {
 }
 
 TEST(Appliance, TerminalIspAsksPromptsThenGoesPpp) {
-    Appliance a(spec(IspScript::Kind::Terminal), kFirst);
+    Appliance a(profile(IspScript::Kind::Terminal), kFirst);
     Bytes dial = request(3, 24);
     std::memcpy(&dial[8], "5550200", 7);
     auto out = a.handle(decoded(dial), kPc);
@@ -233,7 +233,7 @@ TEST(Appliance, TerminalIspAsksPromptsThenGoesPpp) {
 }
 
 TEST(Appliance, DialFailureReportsItsCode) {
-    Appliance a(spec(IspScript::Kind::DialFailure), kFirst);
+    Appliance a(profile(IspScript::Kind::DialFailure), kFirst);
     Bytes dial = request(3, 24);
     std::memcpy(&dial[8], "5550300", 7);
     auto out = a.handle(decoded(dial), kPc);
