@@ -24,6 +24,23 @@ varn::EndpointSettings loopbackSettings() {
     return s;
 }
 
+// A shown frame over its own endpoint and link.
+struct FrameRig {
+    varn::UdpEndpoint endpoint{loopbackSettings()};
+    varn::DeviceConfig config;
+    varn::Link link{endpoint, config};
+    CMainFrame frame{endpoint, link};
+
+    bool show() {
+        frame.show();
+        return QTest::qWaitForWindowExposed(&frame);
+    }
+    void activate() {
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&frame, &activate);
+    }
+};
+
 } // namespace
 
 class TestMainFrame : public QObject {
@@ -49,12 +66,10 @@ class TestMainFrame : public QObject {
     }
     void exitAndCloseBoxTakeTheSamePath() {
         QFETCH(bool, fromMenu);
-        varn::UdpEndpoint endpoint(loopbackSettings());
-        varn::DeviceConfig config;
-        varn::Link link(endpoint, config);
-        CMainFrame frame(endpoint, link);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        FrameRig rig;
+        QVERIFY(rig.show());
+        varn::UdpEndpoint& endpoint = rig.endpoint;
+        CMainFrame& frame = rig.frame;
         QCOMPARE(endpoint.openEndpoint(&frame), 0);
         QVERIFY(endpoint.socketHandle() >= 0);
 
@@ -73,16 +88,12 @@ class TestMainFrame : public QObject {
     }
 
     void aHealthyFrameNeverQuits() {
-        varn::UdpEndpoint endpoint(loopbackSettings());
-        varn::DeviceConfig config;
-        varn::Link link(endpoint, config);
-        CMainFrame frame(endpoint, link);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        FrameRig rig;
+        QVERIFY(rig.show());
+        CMainFrame& frame = rig.frame;
         appState().firstListClosed = 1;
         for (int i = 0; i < 3; ++i) {
-            QEvent activate(QEvent::WindowActivate);
-            QApplication::sendEvent(&frame, &activate);
+            rig.activate();
             QCOMPARE(appState().notifyWindow, static_cast<varn::SocketWatcher*>(&frame));
             QVERIFY(frame.timers().isActive(CMainFrame::TIMER_STARTUP_CHECK));
             QCOMPARE(frame.timers().interval(CMainFrame::TIMER_STARTUP_CHECK), 500);
@@ -94,22 +105,19 @@ class TestMainFrame : public QObject {
     }
 
     void aFailedOpeningEndsTheProgramAfterTheFirstList() {
-        varn::UdpEndpoint endpoint(loopbackSettings());
-        varn::DeviceConfig config;
-        varn::Link link(endpoint, config);
-        CMainFrame frame(endpoint, link);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        FrameRig rig;
+        QVERIFY(rig.show());
+        varn::UdpEndpoint& endpoint = rig.endpoint;
+        CMainFrame& frame = rig.frame;
         endpoint.socketError = 97; // as a failed opening leaves it
 
         // While the first Device List has not ended, the frame stays.
-        QEvent activate(QEvent::WindowActivate);
-        QApplication::sendEvent(&frame, &activate);
+        rig.activate();
         QTest::qWait(600);
         QVERIFY(frame.isVisible());
 
         appState().firstListClosed = 1;
-        QApplication::sendEvent(&frame, &activate);
+        rig.activate();
         QElapsedTimer clock;
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 2000);
