@@ -115,10 +115,8 @@ TEST(DeviceConfig, AlternativeNumbersAreWrittenWithATerminator) {
 }
 
 TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
-    MemoryPort port;
-    DeviceConfig config;
-    RecordingUi ui;
-    Link link(port, config, &ui);
+    LinkOver<> rig;
+    auto& [port, config, ui, link] = rig;
 
     Bytes reply2 = reply(2, 520);
     for (std::size_t i = 8; i < 520; ++i)

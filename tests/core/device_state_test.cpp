@@ -26,19 +26,8 @@ Bytes statusReply(const char* name, std::uint8_t state, std::uint8_t code, std::
     return d;
 }
 
-std::string padded(const std::string& text) {
-    std::string s = text;
-    s.resize(kRowWidth, ' ');
-    return s;
-}
-
-class MonitorTest : public ::testing::Test {
+class MonitorTest : public ::testing::Test, protected LinkOver<> {
   protected:
-    MemoryPort port;
-    DeviceConfig config;
-    RecordingUi ui;
-    Link link{port, config, &ui};
-
     void receive(const Bytes& d) { link.handleDatagram(d.data(), d.size()); }
 };
 

@@ -16,19 +16,8 @@ using namespace varn::fakes;
 
 const std::uint32_t kTarget = makeAddress(10, 0, 0, 9);
 
-std::string padded(const std::string& text, std::size_t width = kRowWidth) {
-    std::string s = text;
-    s.resize(width, ' ');
-    return s;
-}
-
-class DispatchTest : public ::testing::Test {
+class DispatchTest : public ::testing::Test, protected LinkOver<> {
   protected:
-    MemoryPort port;
-    DeviceConfig config;
-    RecordingUi ui;
-    Link link{port, config, &ui};
-
     void SetUp() override { link.targetAddress = kTarget; }
 
     void dispatch(const Bytes& d) {

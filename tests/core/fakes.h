@@ -2,7 +2,9 @@
 // Test doubles for the link layer: an in-memory datagram port and a user
 // interface that records everything shown to the user.
 
+#include "config/device_config.h"
 #include "link/datagram_port.h"
+#include "link/link.h"
 #include "link/user_interface.h"
 #include "link/wire.h"
 
@@ -102,5 +104,20 @@ class RecordingUi : public UserInterface {
         return terminalAnswer;
     }
 };
+
+// A link over a test port, with its own block and a recording user interface.
+template <typename Port = MemoryPort> struct LinkOver {
+    Port port;
+    DeviceConfig config;
+    RecordingUi ui;
+    Link link{port, config, &ui};
+};
+
+// text padded with spaces to a display row's width (or another).
+inline std::string padded(const std::string& text, std::size_t width = kRowWidth) {
+    std::string s = text;
+    s.resize(width, ' ');
+    return s;
+}
 
 } // namespace varn::fakes

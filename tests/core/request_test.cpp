@@ -15,13 +15,8 @@ using namespace varn::fakes;
 
 const std::uint32_t kTarget = makeAddress(10, 0, 0, 9);
 
-class RequestTest : public ::testing::Test {
+class RequestTest : public ::testing::Test, protected LinkOver<> {
   protected:
-    MemoryPort port;
-    DeviceConfig config;
-    RecordingUi ui;
-    Link link{port, config, &ui};
-
     void SetUp() override { link.targetAddress = kTarget; }
 
     // Puts a display row into the device table as discovery would have built it.

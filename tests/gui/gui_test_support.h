@@ -118,11 +118,7 @@ inline Bytes ack(int type, std::size_t length = 8) {
 }
 
 // A link over an answering port, its configuration block and the devices state.
-struct LinkRig {
-    AnsweringPort port;
-    varn::DeviceConfig config;
-    varn::fakes::RecordingUi ui;
-    varn::Link link{port, config, &ui};
+struct LinkRig : varn::fakes::LinkOver<AnsweringPort> {
     DevicesState state;
 
     explicit LinkRig(std::uint32_t local = addr(192, 168, 1, 10)) {
