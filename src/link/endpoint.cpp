@@ -36,8 +36,6 @@ std::uint32_t learnLocalAddress(const EndpointSettings& settings, UserInterface&
         return 0;
     }
     sockaddr_in any = socketAddress(INADDR_ANY, settings.localPort);
-    int reuse = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     (void)bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any);
     // Linux refuses a connect to a broadcast address without SO_BROADCAST.
     enableBroadcast(fd);

@@ -180,6 +180,28 @@ void Link::handleDatagram(const std::uint8_t* datagram, std::size_t length) {
     handleReply(buffer.get(), length);
 }
 
+// One slot per reply type 0..36; types without a handler stay empty.
+const Link::HandlerTable& Link::handlerSlots() {
+    static const HandlerTable slots = [] {
+        HandlerTable t{};
+        t[kDiscover] = &Link::onDiscovery;
+        t[kReadConfig] = &Link::onConfigBlock;
+        t[kDial] = &Link::onDialResult;
+        t[kLogin] = &Link::onLoginResult;
+        t[kTerminalResponse] = &Link::onTerminalData;
+        t[kReset] = &Link::onResetAck;
+        t[kHangUp] = &Link::onHangUpAck;
+        // Plain acknowledgements; 15 answers the PPP account request.
+        for (int type : {kWriteConfig, kBeginConfig, kAbandonConfig, kSetIpAddress,
+                         kConfigCancelled, kPppAccount})
+            t[type] = &Link::onAcknowledgement;
+        t[kVersions] = &Link::onFirmwareVersions;
+        t[kStatusPoll] = &Link::onStatusRow;
+        return t;
+    }();
+    return slots;
+}
+
 void Link::handleReply(const std::uint8_t* b, std::size_t length) {
     const std::uint8_t type = b[6];
     if ((type & kReplyBit) == 0)
@@ -188,47 +210,7 @@ void Link::handleReply(const std::uint8_t* b, std::size_t length) {
     if (t > kHighestReplyType)
         return;
 
-    using Handler = void (Link::*)(const std::uint8_t*, std::size_t);
-    static constexpr Handler kSlots[kHighestReplyType + 1] = {
-        nullptr,                  // 0
-        &Link::onDiscovery,       // 1
-        &Link::onConfigBlock,     // 2
-        &Link::onDialResult,      // 3
-        &Link::onLoginResult,     // 4
-        &Link::onTerminalData,    // 5
-        nullptr,                  // 6
-        &Link::onAcknowledgement, // 7
-        &Link::onResetAck,        // 8
-        &Link::onHangUpAck,       // 9
-        nullptr,                  // 10
-        &Link::onAcknowledgement, // 11
-        &Link::onAcknowledgement, // 12
-        &Link::onAcknowledgement, // 13
-        &Link::onAcknowledgement, // 14
-        &Link::onAcknowledgement, // 15: the PPP account request's answer
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,                   // 16..32
-        &Link::onFirmwareVersions, // 33
-        nullptr,                   // 34
-        nullptr,                   // 35
-        &Link::onStatusRow,        // 36
-    };
-    if (Handler h = kSlots[t])
+    if (Handler h = handlerSlots()[t])
         (this->*h)(b, length);
 }
 

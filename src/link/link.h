@@ -6,6 +6,7 @@
 #include "link/device_table.h"
 #include "link/wire.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -64,6 +65,10 @@ class Link {
 
   private:
     // Runs the handler of a datagram in a zeroed 1536-byte buffer.
+    using Handler = void (Link::*)(const std::uint8_t*, std::size_t);
+    using HandlerTable = std::array<Handler, kHighestReplyType + 1>;
+    static const HandlerTable& handlerSlots();
+
     void handleReply(const std::uint8_t* buffer, std::size_t length);
     void onDiscovery(const std::uint8_t* buffer, std::size_t length);
     void onConfigBlock(const std::uint8_t* buffer, std::size_t length);

@@ -174,6 +174,21 @@ std::vector<Server::Sent> Server::receive(const std::uint8_t* data, std::size_t 
     return sent;
 }
 
+namespace {
+// One datagram's header for sendmsg/recvmsg: its peer, its data and room for
+// the IP_PKTINFO control message.
+msghdr messageHeader(sockaddr_in& peer, iovec& data, char* control, std::size_t controlSize) {
+    msghdr msg{};
+    msg.msg_name = &peer;
+    msg.msg_namelen = sizeof peer;
+    msg.msg_iov = &data;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = controlSize;
+    return msg;
+}
+} // namespace
+
 bool Server::sendNow(const Sent& s) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -181,13 +196,7 @@ bool Server::sendNow(const Sent& s) {
     to.sin_port = htons(s.toPort);
     iovec iov{const_cast<std::uint8_t*>(s.bytes.data()), s.bytes.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-    msghdr msg{};
-    msg.msg_name = &to;
-    msg.msg_namelen = sizeof to;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg = messageHeader(to, iov, control, sizeof control);
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
     c->cmsg_level = IPPROTO_IP;
     c->cmsg_type = IP_PKTINFO;
@@ -241,13 +250,7 @@ int Server::run(const volatile std::sig_atomic_t& stop) {
         sockaddr_in source{};
         iovec iov{buffer, sizeof buffer};
         alignas(cmsghdr) char control[256];
-        msghdr msg{};
-        msg.msg_name = &source;
-        msg.msg_namelen = sizeof source;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = messageHeader(source, iov, control, sizeof control);
         ssize_t n = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
         if (n < 0)
             continue;
