@@ -9,6 +9,7 @@
 #include "config/device_config.h"
 #include "link/datagram_port.h"
 #include "link/link.h"
+#include "link/practice_state.h"
 #include "link/user_interface.h"
 
 #include <algorithm>
@@ -35,13 +36,13 @@ class OneShotPort : public DatagramPort {
             checksum += buffer[i];
         return 0;
     }
-    int receiveDatagram(std::uint8_t* buffer, std::size_t size, std::size_t* received) override {
+    int receiveDatagram(std::uint8_t* buffer, std::size_t size, DatagramInfo* info) override {
         if (pending == nullptr)
             return -1;
         const std::size_t n = std::min(size, pendingLength);
         std::memcpy(buffer, pending, n);
-        if (received)
-            *received = n;
+        if (info)
+            info->length = n;
         pending = nullptr;
         return 0;
     }
@@ -61,10 +62,10 @@ void check(bool ok) {
         std::abort();
 }
 
-void checkInvariants(const Link& link) {
+void checkInvariants(const Link& link, const PracticeState& practice) {
     check(link.devices.deviceCount >= 0 && link.devices.deviceCount <= kTableRows);
     check(link.monitor.monitorCount >= 0 && link.monitor.monitorCount <= kTableRows);
-    check(link.terminalEnd < kTerminalTextSize);
+    check(practice.terminalEnd < kTerminalTextSize);
     check(link.proxyFirmwareVersion[sizeof link.proxyFirmwareVersion - 1] == 0);
 }
 
@@ -78,13 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static DeviceConfig config;
     config = DeviceConfig{};
     port.localAddress = 0;
-    auto* link = new Link(port, config, &ui);
+    static PracticeState practice;
+    practice = PracticeState{};
+    practice.running = true;
+    practice.obtainTerminalText();
+    auto* link = new Link(port, config, practice, ui);
 
     const std::uint8_t setup = data[0];
     static constexpr std::uint8_t kKinds[4] = {kLoginUndecided, kLoginTerminal, kLoginPpp, 0};
-    link->loginKind = kKinds[setup & 3];
+    practice.loginKind = kKinds[setup & 3];
     if (setup & 4)
-        link->terminalEnd = kTerminalTextSize - 64;
+        practice.terminalEnd = kTerminalTextSize - 64;
     if (setup & 8) {
         for (int i = 0; i < kTableRows - 1; ++i) {
             std::memset(link->devices.rows[i], 'A' + i % 26, kRowWidth);
@@ -110,15 +115,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             link->handleDatagram(datagram, length);
         }
-        checkInvariants(*link);
+        checkInvariants(*link, practice);
 
         if (at < size) {
             const std::uint8_t request = data[at++];
             link->devices.selectedIndex = request % 64 - 7; // also out of range
-            link->scriptSlot = request % 7 - 2;
+            practice.scriptSlot = request % 7 - 2;
             link->sendRequest(request);
             markMonitorUnknown(link->monitor, link->devices.deviceCount);
-            checkInvariants(*link);
+            checkInvariants(*link, practice);
         }
     }
     for (int i = -1; i <= kTableRows; ++i)

@@ -3,10 +3,11 @@
 #include "app/setup_view.h"
 #include "ui_about_dlg.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : SetupDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
     initSetupResources();
     ui_->setupUi(this);
-    setFixedSize(size());
+    finishSetup();
     setWindowIcon(QIcon(QStringLiteral(":/icon/2")));
     connect(ui_->id1, &QPushButton::clicked, this, &CAboutDlg::accept);
 }

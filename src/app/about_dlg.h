@@ -1,14 +1,15 @@
 #pragma once
 // The About box: icon, product, program and version.
 
-#include <QDialog>
+#include "ui/setup_dialog.h"
+
 #include <memory>
 
 namespace Ui {
 class CAboutDlg;
 }
 
-class CAboutDlg : public QDialog {
+class CAboutDlg : public SetupDialog {
     Q_OBJECT
   public:
     explicit CAboutDlg(QWidget* parent = nullptr);

@@ -1,7 +1,5 @@
 #pragma once
-// State of the application shell shared with the dialogs.
-
-#include <cstdint>
+// State of the application shell.
 
 namespace varn {
 class SocketWatcher;
@@ -12,7 +10,5 @@ struct AppState {
     // activation of the frame.
     varn::SocketWatcher* notifyWindow = nullptr;
     // Set when the Device List that the view opens at its first paint has ended.
-    std::int32_t firstListClosed = 0;
+    bool firstListClosed = false;
 };
-
-AppState& appState();

@@ -1,18 +1,15 @@
 #include "app/main_frame.h"
 
 #include "app/about_dlg.h"
-#include "app/app_state.h"
-#include "app/window_timers.h"
-#include "devices/device_list_dlg.h"
 #include "link/link.h"
+#include "ui/window_timers.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QSocketNotifier>
 
-CMainFrame::CMainFrame(varn::UdpEndpoint& endpoint, varn::Link& link)
-    : endpoint_(endpoint), link_(link),
-      timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
+CMainFrame::CMainFrame(SetupContext context)
+    : context_(context), timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
     QMenu* config = menuBar()->addMenu(tr("&Config"));
     QAction* setting = config->addAction(tr("&Setting"), this, &CMainFrame::onSetting);
     setting->setData(ID_SETTING);
@@ -24,8 +21,8 @@ CMainFrame::CMainFrame(varn::UdpEndpoint& endpoint, varn::Link& link)
 }
 
 CMainFrame::~CMainFrame() {
-    if (appState().notifyWindow == this) {
-        appState().notifyWindow = nullptr;
+    if (context_.app.notifyWindow == this) {
+        context_.app.notifyWindow = nullptr;
     }
 }
 
@@ -42,7 +39,8 @@ bool CMainFrame::watchSocket(int fd) {
     unwatchSocket();
     notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     // One dispatch per notification; the notifier fires again while more are queued.
-    connect(notifier_, &QSocketNotifier::activated, this, [this] { link_.dispatchReply(); });
+    connect(notifier_, &QSocketNotifier::activated, this,
+            [this] { context_.link.dispatchReply(); });
     return notifier_->isValid();
 }
 
@@ -54,7 +52,7 @@ void CMainFrame::unwatchSocket() {
 bool CMainFrame::event(QEvent* e) {
     bool handled = QMainWindow::event(e);
     if (e->type() == QEvent::WindowActivate) {
-        appState().notifyWindow = this;
+        context_.app.notifyWindow = this;
         timers_->set(TIMER_STARTUP_CHECK, kStartupCheckInterval);
     }
     return handled;
@@ -76,20 +74,19 @@ void CMainFrame::onTimer(int id) {
     // Fires once per activation: the program ends here when the network could
     // not be opened and the user has seen the Device List's message.
     timers_->kill(TIMER_STARTUP_CHECK);
-    if (endpoint_.socketError != 0 && appState().firstListClosed != 0) {
+    if (context_.endpoint.socketError != 0 && context_.app.firstListClosed) {
         close();
     }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
     // "&Exit" and the close box both come here.
-    endpoint_.closeEndpoint();
+    context_.endpoint.closeEndpoint();
     QMainWindow::closeEvent(e);
 }
 
 void CMainFrame::onSetting() {
-    CDeviceListDlg dialog;
-    dialog.exec();
+    runDeviceList(context_);
 }
 
 void CMainFrame::onAbout() {

@@ -2,16 +2,13 @@
 // The main window: receives the socket's read notifications, owns the start-up
 // check and ends the program.
 
+#include "app/setup_context.h"
 #include "link/endpoint.h"
 
 #include <QMainWindow>
 
 class QSocketNotifier;
 class WindowTimers;
-
-namespace varn {
-class Link;
-}
 
 class CMainFrame : public QMainWindow, public varn::SocketWatcher {
     Q_OBJECT
@@ -23,7 +20,7 @@ class CMainFrame : public QMainWindow, public varn::SocketWatcher {
     static constexpr int ID_EXIT = 1;
     static constexpr int ID_APP_ABOUT = 57664;
 
-    explicit CMainFrame(varn::UdpEndpoint& endpoint, varn::Link& link);
+    explicit CMainFrame(SetupContext context);
     ~CMainFrame() override;
 
     bool watchSocket(int fd) override;
@@ -43,8 +40,7 @@ class CMainFrame : public QMainWindow, public varn::SocketWatcher {
     void onSetting();
     void onAbout();
 
-    varn::UdpEndpoint& endpoint_;
-    varn::Link& link_;
+    SetupContext context_;
     WindowTimers* timers_;
     QSocketNotifier* notifier_ = nullptr;
     bool shown_ = false;

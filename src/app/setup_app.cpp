@@ -5,6 +5,7 @@
 #include "app/setup_view.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
 #include <QStringList>
 
@@ -14,16 +15,23 @@ const char* const CSetupApp::kDocumentString =
 void applyDialogColours() {
     QPalette palette = QApplication::palette();
     const QColor grey(192, 192, 192);
+    // Grey surfaces in every state; black text only where a control is usable,
+    // so that a disabled control still looks disabled.
     palette.setColor(QPalette::Window, grey);
     palette.setColor(QPalette::Button, grey);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::Text, Qt::black);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::ButtonText, Qt::black);
+        palette.setColor(group, QPalette::Text, Qt::black);
+    }
+    const QColor greyText(128, 128, 128);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, greyText);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, greyText);
+    palette.setColor(QPalette::Disabled, QPalette::Text, greyText);
     QApplication::setPalette(palette, "QDialog");
 }
 
-CSetupApp::CSetupApp(varn::UdpEndpoint& endpoint, varn::Link& link)
-    : endpoint_(endpoint), link_(link) {}
+CSetupApp::CSetupApp(SetupContext context) : context_(context) {}
 
 CSetupApp::~CSetupApp() {
     delete frame_;
@@ -31,14 +39,16 @@ CSetupApp::~CSetupApp() {
 
 bool CSetupApp::initInstance() {
     applyDialogColours();
+    initSetupResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/2")));
     document_ = new CSetupDoc(this);
-    frame_ = new CMainFrame(endpoint_, link_);
+    frame_ = new CMainFrame(context_);
     frame_->setAttribute(Qt::WA_DeleteOnClose, false);
     // A single-document frame is titled "<document name> - <window title>",
     // both fields of the document string.
     const QStringList fields = QString::fromLatin1(kDocumentString).split('\n');
     frame_->setWindowTitle(fields.value(1) + QStringLiteral(" - ") + fields.value(0));
-    view_ = new CSetupView(frame_);
+    view_ = new CSetupView(context_, frame_);
     frame_->setCentralWidget(view_);
     frame_->show();
     return true;

@@ -3,14 +3,11 @@
 
 #include <QObject>
 
+#include "app/setup_context.h"
+
 class CMainFrame;
 class CSetupDoc;
 class CSetupView;
-
-namespace varn {
-class Link;
-class UdpEndpoint;
-} // namespace varn
 
 class CSetupApp : public QObject {
     Q_OBJECT
@@ -18,7 +15,7 @@ class CSetupApp : public QObject {
     // The window title, from the document string.
     static const char* const kDocumentString;
 
-    CSetupApp(varn::UdpEndpoint& endpoint, varn::Link& link);
+    explicit CSetupApp(SetupContext context);
     ~CSetupApp() override;
 
     // Sets the dialog colours, creates the empty document, frame and view, and
@@ -29,8 +26,7 @@ class CSetupApp : public QObject {
     CSetupView* view() const { return view_; }
 
   private:
-    varn::UdpEndpoint& endpoint_;
-    varn::Link& link_;
+    SetupContext context_;
     CSetupDoc* document_ = nullptr;
     CMainFrame* frame_ = nullptr;
     CSetupView* view_ = nullptr;

@@ -1,7 +1,5 @@
 #include "app/setup_view.h"
 
-#include "app/app_state.h"
-#include "devices/device_list_dlg.h"
 #include "devices/devices_state.h"
 #include "link/endpoint.h"
 
@@ -16,16 +14,15 @@ void initSetupResources() {
     (void)registered;
 }
 
-CSetupView::CSetupView(QWidget* parent) : QWidget(parent), state_(&devicesState()) {
+CSetupView::CSetupView(SetupContext context, QWidget* parent) : QWidget(parent), context_(context) {
     initSetupResources();
     runner_ = [this] {
         // The frame is the window that hears the socket; it may not have been
         // activated yet when the first paint comes.
-        if (appState().notifyWindow == nullptr) {
-            appState().notifyWindow = dynamic_cast<varn::SocketWatcher*>(window());
+        if (context_.app.notifyWindow == nullptr) {
+            context_.app.notifyWindow = dynamic_cast<varn::SocketWatcher*>(window());
         }
-        CDeviceListDlg dialog;
-        dialog.exec();
+        runDeviceList(context_);
     };
 }
 
@@ -40,7 +37,7 @@ void CSetupView::paintEvent(QPaintEvent*) {
                                QRect(0, 0, kPictureWidth, kPictureHeight));
         }
     }
-    if (state_->endpointOpened == 0 && !listPending_) {
+    if (!context_.devices.endpointOpened && !listPending_) {
         listPending_ = true;
         // The dialog runs its own loop; start it once this paint is done.
         QTimer::singleShot(0, this, &CSetupView::runFirstDeviceList);
@@ -48,9 +45,9 @@ void CSetupView::paintEvent(QPaintEvent*) {
 }
 
 void CSetupView::runFirstDeviceList() {
-    if (state_->endpointOpened == 0) {
+    if (!context_.devices.endpointOpened) {
         runner_();
-        appState().firstListClosed = 1;
+        context_.app.firstListClosed = true;
     }
     listPending_ = false;
 }

@@ -1,11 +1,11 @@
 #pragma once
 // The view: paints the background picture and opens the Device List at its first paint.
 
+#include "app/setup_context.h"
+
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
-
-struct DevicesState;
 
 // Registers the icon and the background picture (the resources live in a static
 // library, whose registration the linker would otherwise drop). Safe to repeat.
@@ -18,12 +18,10 @@ class CSetupView : public QWidget {
     static constexpr int kPictureWidth = 409, kPictureHeight = 314;
     static constexpr int kUnpaintedBottom = 20; // rows below the picture
 
-    explicit CSetupView(QWidget* parent = nullptr);
+    explicit CSetupView(SetupContext context, QWidget* parent = nullptr);
 
     // Runs the Device List modally (tests replace it).
     void setDeviceListRunner(std::function<void()> runner) { runner_ = std::move(runner); }
-    // The state whose endpointOpened tells whether the Device List ever ran.
-    void setDevicesState(DevicesState& state) { state_ = &state; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,7 +29,7 @@ class CSetupView : public QWidget {
   private:
     void runFirstDeviceList();
 
-    DevicesState* state_;
+    SetupContext context_;
     std::function<void()> runner_;
     bool listPending_ = false;
 };

@@ -4,9 +4,9 @@
 #include "ui_config_dlg.h"
 
 CConfigDlg::CConfigDlg(varn::Link& link, QWidget* parent)
-    : QDialog(parent), link_(link), ui_(std::make_unique<Ui::CConfigDlg>()) {
+    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CConfigDlg>()) {
     ui_->setupUi(this);
-    setFixedSize(size());
+    finishSetup();
     connect(ui_->id1, &QPushButton::clicked, this, &CConfigDlg::accept);
     connect(ui_->id2, &QPushButton::clicked, this, &CConfigDlg::reject);
 }

@@ -2,7 +2,8 @@
 // The editor of one appliance's configuration. For now it only offers OK and
 // Cancel; the editing fields come with the configuration dialogs.
 
-#include <QDialog>
+#include "ui/setup_dialog.h"
+
 #include <memory>
 
 namespace Ui {
@@ -10,13 +11,12 @@ class CConfigDlg;
 }
 namespace varn {
 class Link;
-Link& theLink();
-} // namespace varn
+}
 
-class CConfigDlg : public QDialog {
+class CConfigDlg : public SetupDialog {
     Q_OBJECT
   public:
-    explicit CConfigDlg(varn::Link& link = varn::theLink(), QWidget* parent = nullptr);
+    explicit CConfigDlg(varn::Link& link, QWidget* parent = nullptr);
     ~CConfigDlg() override;
 
   private:

@@ -78,7 +78,7 @@ void DeviceConfig::setPhoneNumber(std::string_view number) {
 std::uint8_t DeviceConfig::loginMode() const {
     return bytes[kLoginMode];
 }
-void DeviceConfig::setLoginMode(std::uint8_t mode) {
+void DeviceConfig::setLoginModeByte(std::uint8_t mode) {
     bytes[kLoginMode] = mode;
 }
 
@@ -128,6 +128,14 @@ std::string DeviceConfig::scriptResponse(int pair) const {
     return readTextField(data() + kScriptResponses + begin, end - begin);
 }
 
+ScriptSpan DeviceConfig::scriptSpan(int pair) const {
+    if (pair < 0 || std::size_t(pair) >= kScriptPairs)
+        return {};
+    const std::size_t begin = std::min<std::size_t>(scriptOffset(pair), kScriptResponsesSize);
+    const std::size_t end = std::min<std::size_t>(scriptOffset(pair + 1), kScriptResponsesSize);
+    return {begin, end > begin ? end - begin : 0};
+}
+
 void DeviceConfig::setScriptResponses(const std::array<std::string, kScriptPairs>& responses) {
     std::uint8_t area[kScriptResponsesSize] = {};
     std::uint8_t offsets[kScriptOffsetCount] = {};
@@ -174,11 +182,6 @@ void DeviceConfig::setAlternativeNumber(int which, std::string_view number) {
     // Written with a terminator: at most 15 characters.
     writeTextField(data() + at, kAlternativeNumberSize,
                    number.substr(0, std::min(number.size(), kAlternativeNumberSize - 1)));
-}
-
-DeviceConfig& deviceConfig() {
-    static DeviceConfig instance;
-    return instance;
 }
 
 } // namespace varn

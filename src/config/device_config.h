@@ -17,7 +17,15 @@ std::string readTextField(const std::uint8_t* field, std::size_t width);
 // (no terminator when full).
 void writeTextField(std::uint8_t* field, std::size_t width, std::string_view text);
 
+// How the appliance logs in to its ISP (the record's loginMode byte); any other
+// value means neither has been chosen.
 enum class LoginMode : std::uint8_t { Terminal = 1, Ppp = 2 };
+
+// Where one response of the login script lies in scriptResponses.
+struct ScriptSpan {
+    std::size_t begin = 0;  // offset into scriptResponses
+    std::size_t length = 0; // bytes
+};
 
 class DeviceConfig {
   public:
@@ -65,20 +73,25 @@ class DeviceConfig {
     void setBlindDial(bool on); // keeps the other bits of dialOptions
     std::string phoneNumber() const;
     void setPhoneNumber(std::string_view number);
-    std::uint8_t loginMode() const;
-    void setLoginMode(std::uint8_t mode);
+    std::uint8_t loginMode() const; // the raw byte
+    bool inLoginMode(LoginMode mode) const { return loginMode() == std::uint8_t(mode); }
+    void setLoginMode(LoginMode mode) { setLoginModeByte(std::uint8_t(mode)); }
+    void setLoginModeByte(std::uint8_t mode);
 
     // PPP view (meaningful when loginMode() == 2).
     std::string pppUserName() const;
     void setPppUserName(std::string_view name);
-    std::string pppPassword() const; // at most 48 characters
+    std::string pppPassword() const;                // at most 48 characters
     void setPppPassword(std::string_view password); // at most 48, then a NUL
 
     // Terminal view (meaningful when loginMode() == 1).
     std::string scriptPrompt(int pair) const;
     void setScriptPrompt(int pair, std::string_view prompt);
-    std::uint8_t scriptOffset(int i) const; // o0..o4
+    std::uint8_t scriptOffset(int i) const;     // o0..o4
     std::string scriptResponse(int pair) const; // empty when the offsets are unsound
+    // The span of response `pair`, its offsets clamped to the 48-byte area and a
+    // decreasing pair taken as empty; empty for a pair outside 0..3.
+    ScriptSpan scriptSpan(int pair) const;
     // Rewrites offsets and responses together; responses beyond 48 bytes in all are cut.
     void setScriptResponses(const std::array<std::string, kScriptPairs>& responses);
     void clearLoginArea(); // zeroes the 85 bytes of both views
@@ -87,13 +100,10 @@ class DeviceConfig {
     void setUseAlternativeNumbers(bool on); // writes 1 or 0
     std::uint8_t alternativeTries() const;
     void setAlternativeTries(std::uint8_t tries);
-    std::string alternativeNumber(int which) const; // which = 1 or 2
+    std::string alternativeNumber(int which) const;                // which = 1 or 2
     void setAlternativeNumber(int which, std::string_view number); // at most 15 + NUL
 
     bool operator==(const DeviceConfig&) const = default;
 };
-
-// The working copy of the selected appliance's block, zero at start.
-DeviceConfig& deviceConfig();
 
 } // namespace varn

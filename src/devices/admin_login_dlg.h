@@ -1,21 +1,17 @@
 #pragma once
-// The administrator login that guards an appliance's configuration, and the check
-// that decides whether to ask.
+// The administrator login that guards an appliance's configuration.
 
-#include <QDialog>
-#include <functional>
+#include "devices/login_check.h"
+#include "ui/setup_dialog.h"
+
 #include <memory>
 #include <string>
 
-class PasswordCache;
 namespace Ui {
 class CAdminLoginDlg;
 }
-namespace varn {
-class DeviceConfig;
-}
 
-class CAdminLoginDlg : public QDialog {
+class CAdminLoginDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int kFieldLimit = 4;     // characters kept in the field
@@ -38,13 +34,5 @@ class CAdminLoginDlg : public QDialog {
     std::unique_ptr<Ui::CAdminLoginDlg> ui_;
 };
 
-// Asks for the password: true and the typed text on OK, false on Cancel.
-using PasswordPrompt = std::function<bool(std::string& entered)>;
 // The prompt that runs CAdminLoginDlg.
 PasswordPrompt adminLoginPrompt();
-
-// 0 when access to the appliance whose block is in config is granted, -1 when it
-// is refused ("Incorrect Password !") or the login is cancelled. A granted
-// login is remembered in cache under the appliance's name.
-int loginCheck(const varn::DeviceConfig& config, PasswordCache& cache,
-               const PasswordPrompt& prompt = adminLoginPrompt());

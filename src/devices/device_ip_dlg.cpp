@@ -1,56 +1,27 @@
 #include "devices/device_ip_dlg.h"
 
-#include "app/message_box.h"
-#include "app/window_timers.h"
 #include "config/device_config.h"
-#include "devices/dialog_support.h"
+#include "devices/octet_field.h"
 #include "link/link.h"
+#include "ui/message_box.h"
+#include "ui/window_timers.h"
 #include "ui_device_ip_dlg.h"
 
 #include <QLineEdit>
-#include <QPaintEvent>
 
 namespace {
 const QString kInvalidAddress = QStringLiteral("Invalid IP Address !");
 
-// The number a field starts with (its leading digits); an empty field is 0.
-int leadingNumber(const QString& text) {
-    int value = 0;
-    for (QChar c : text) {
-        if (!c.isDigit() || c.unicode() > '9') {
-            break;
-        }
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
-}
-
-// A whole number from 0 to 255, blanks around it allowed.
-bool isOctet(const QString& text, std::uint8_t& value) {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 3) {
-        return false;
-    }
-    int v = 0;
-    for (QChar c : t) {
-        if (c.unicode() < '0' || c.unicode() > '9') {
-            return false;
-        }
-        v = v * 10 + (c.unicode() - '0');
-    }
-    if (v > 255) {
-        return false;
-    }
-    value = std::uint8_t(v);
-    return true;
+std::string latin1(const QString& text) {
+    return text.toLatin1().toStdString(); // characters beyond Latin-1 become '?'
 }
 } // namespace
 
 CDeviceIpDlg::CDeviceIpDlg(varn::Link& link, QWidget* parent)
-    : QDialog(parent), link_(link), ui_(std::make_unique<Ui::CDeviceIpDlg>()),
-      timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
+    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CDeviceIpDlg>()),
+      setIp_(timers(), TIMER_SET_IP, link, looksLeft_) {
     ui_->setupUi(this);
-    setFixedSize(size());
+    finishSetup();
     fields_ = {ui_->id1087, ui_->id1088, ui_->id1089, ui_->id1090};
     for (int i = 0; i < 4; ++i) {
         octets_[i] = varn::addressOctet(link_.targetAddress, i);
@@ -58,31 +29,23 @@ CDeviceIpDlg::CDeviceIpDlg(varn::Link& link, QWidget* parent)
     }
     connect(ui_->id1, &QPushButton::clicked, this, &CDeviceIpDlg::onSave);
     connect(ui_->id2, &QPushButton::clicked, this, &CDeviceIpDlg::reject);
+}
+
+CDeviceIpDlg::~CDeviceIpDlg() = default;
+
+void CDeviceIpDlg::initDialog() {
     // Filling the fields runs their change handling like typing does, which makes
     // Save the default button.
     for (int i = 0; i < 4; ++i) {
         fields_[i]->setText(QString::number(octets_[i]));
     }
+    reachedByDigits_ = -1;
 }
 
-CDeviceIpDlg::~CDeviceIpDlg() = default;
-
-void CDeviceIpDlg::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    if (isOwnPaint(this, event)) {
-        applyPaint();
-    }
-}
-
-void CDeviceIpDlg::applyPaint() {
-    if (painting_) {
-        return;
-    }
-    painting_ = true;
+void CDeviceIpDlg::paintRule() {
     fields_[0]->setFocus(Qt::TabFocusReason);
     fields_[0]->selectAll();
     setButtonsEnabled(true);
-    painting_ = false;
 }
 
 void CDeviceIpDlg::setButtonsEnabled(bool enabled) {
@@ -92,30 +55,30 @@ void CDeviceIpDlg::setButtonsEnabled(bool enabled) {
 
 void CDeviceIpDlg::onFieldChanged(int i) {
     QLineEdit* field = fields_[i];
-    const QString text = field->text().left(3);
-    int scanned = 0;
-    bool dot = false;
-    for (; scanned < text.size(); ++scanned) {
-        const QChar c = text[scanned];
-        if (c == QLatin1Char('.')) {
-            dot = true;
-            break;
-        }
-        if (c.unicode() < '0' || c.unicode() > '9') {
-            showMessageBox(kInvalidAddress, QMessageBox::Warning);
-            field->setText(text.left(scanned));
-            return;
-        }
+    const QString text = field->text();
+    const OctetTyping typing = scanOctetTyping(latin1(text.left(3)));
+    const bool justReached = reachedByDigits_ == i;
+    reachedByDigits_ = -1;
+    if (typing.invalid) {
+        showMessageBox(kInvalidAddress, QMessageBox::Warning);
+        field->setText(text.left(typing.keep));
+        return;
     }
-    if (text.size() == 3 || dot) {
-        if (dot) {
-            field->setText(text.left(scanned));
+    if (typing.loneDot && justReached) {
+        // "192." typed in one go: the dot ends the number that moved us here.
+        field->setText(QString());
+        return;
+    }
+    if (typing.moveOn) {
+        if (typing.cut) {
+            field->setText(text.left(typing.keep));
         }
         // On to the next control in tab order: the next field, after the fourth Save.
         QWidget* next = i < 3 ? static_cast<QWidget*>(fields_[i + 1]) : ui_->id1;
         next->setFocus(Qt::TabFocusReason);
         if (i < 3) {
             fields_[i + 1]->selectAll();
+            reachedByDigits_ = typing.cut ? -1 : i + 1;
         }
     }
     ui_->id2->setDefault(false);
@@ -123,30 +86,35 @@ void CDeviceIpDlg::onFieldChanged(int i) {
 }
 
 void CDeviceIpDlg::onSave() {
-    varn::DeviceConfig& config = link_.config();
-    // Taken from the fourth field to the first; an octet is stored as soon as it
-    // is read, so a failure leaves the octets right of it stored.
+    // Every field is checked before anything is stored or sent, fourth to first,
+    // so that the rightmost bad field is the one reported.
+    std::array<std::uint8_t, 4> octets{};
     for (int i = 3; i >= 0; --i) {
-        const int value = leadingNumber(fields_[i]->text().left(4));
-        if (value > 255) {
+        const auto octet = wholeOctet(latin1(fields_[i]->text().left(4)));
+        if (!octet) {
             showMessageBox(kInvalidAddress, QMessageBox::Warning);
             fields_[i]->setFocus(Qt::TabFocusReason);
             fields_[i]->selectAll();
             return;
         }
-        config.setLanIpOctet(i, std::uint8_t(value));
+        octets[std::size_t(i)] = *octet;
     }
-    link_.sendRequest(varn::kSetIpAddress);
-    timers_->set(TIMER_SET_IP, kSetIpWait);
+    varn::DeviceConfig& config = link_.config();
+    for (int i = 3; i >= 0; --i) {
+        config.setLanIpOctet(i, octets[std::size_t(i)]);
+    }
+    setIp_.start(
+        {varn::kSetIpAddress, 1, kSetIpWait, kSetIpWait, false}, [this] { onAnswer(true); },
+        [this] { onAnswer(false); });
     setButtonsEnabled(false);
 }
 
 void CDeviceIpDlg::onTimer(int id) {
-    if (id != TIMER_SET_IP) {
-        return;
-    }
-    timers_->kill(TIMER_SET_IP);
-    if (link_.awaitedReply == 0) {
+    setIp_.expire(id);
+}
+
+void CDeviceIpDlg::onAnswer(bool answered) {
+    if (answered) {
         showMessageBox(QStringLiteral("LAN IP Address is saved successfully !"),
                        QMessageBox::Information);
     } else {
@@ -159,8 +127,8 @@ void CDeviceIpDlg::onTimer(int id) {
 
 void CDeviceIpDlg::accept() {
     for (int i = 0; i < 4; ++i) {
-        std::uint8_t value = 0;
-        if (!isOctet(fields_[i]->text(), value)) {
+        const auto octet = wholeOctet(latin1(fields_[i]->text()));
+        if (!octet) {
             showMessageBox(QStringLiteral("Please enter an integer between 0 and 255."),
                            QMessageBox::Warning);
             // The dialog stays open; the buttons must work again to leave it.
@@ -169,9 +137,9 @@ void CDeviceIpDlg::accept() {
             fields_[i]->selectAll();
             return;
         }
-        octets_[i] = value;
+        octets_[i] = *octet;
     }
-    QDialog::accept();
+    SetupDialog::accept();
 }
 
 void CDeviceIpDlg::reject() {
@@ -180,6 +148,6 @@ void CDeviceIpDlg::reject() {
     if (!ui_->id2->isEnabled()) {
         return;
     }
-    timers_->kill(TIMER_SET_IP);
-    QDialog::reject();
+    setIp_.stop();
+    SetupDialog::reject();
 }

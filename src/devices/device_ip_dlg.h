@@ -1,53 +1,56 @@
 #pragma once
 // Gives an appliance on another network a new LAN address by broadcast.
 
-#include <QDialog>
+#include "ui/request_wait.h"
+#include "ui/setup_dialog.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
 
 class QLineEdit;
-class WindowTimers;
 namespace Ui {
 class CDeviceIpDlg;
 }
 namespace varn {
 class Link;
-Link& theLink();
-} // namespace varn
+}
 
-class CDeviceIpDlg : public QDialog {
+class CDeviceIpDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int TIMER_SET_IP = 3329;
     static constexpr int kSetIpWait = 1800; // ms for the appliance's answer
 
-    // The fields open showing the link's targetAddress.
-    explicit CDeviceIpDlg(varn::Link& link = varn::theLink(), QWidget* parent = nullptr);
+    // The fields open showing the link's targetAddress as it is now.
+    explicit CDeviceIpDlg(varn::Link& link, QWidget* parent = nullptr);
     ~CDeviceIpDlg() override;
 
-    // Re-applies the focus and the buttons' state, as every paint does.
-    void applyPaint();
-
     QLineEdit* octetField(int i) const { return fields_[i]; }
-    WindowTimers& timers() { return *timers_; }
 
     void accept() override;
     void reject() override;
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
+    // Writes the four octets into their fields.
+    void initDialog() override;
+    // Focus to the first field; Save and Cancel enabled.
+    void paintRule() override;
+    void onTimer(int id) override;
 
   private:
     void onFieldChanged(int i);
     void onSave();
-    void onTimer(int id);
+    void onAnswer(bool answered);
     void setButtonsEnabled(bool enabled);
 
     varn::Link& link_;
     std::unique_ptr<Ui::CDeviceIpDlg> ui_;
     std::array<QLineEdit*, 4> fields_{};
     std::array<std::uint8_t, 4> octets_{};
-    WindowTimers* timers_;
-    bool painting_ = false;
+    RequestWait setIp_;
+    std::int32_t looksLeft_ = 0;
+    // The field the focus just reached because the one before it got three
+    // digits: a "." typed there next belongs to that number and is dropped.
+    int reachedByDigits_ = -1;
 };

@@ -1,55 +1,43 @@
 #include "devices/device_list_dlg.h"
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/window_timers.h"
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
 #include "devices/device_ip_dlg.h"
 #include "devices/devices_state.h"
-#include "devices/dialog_support.h"
+#include "devices/login_check.h"
+#include "devices/same_network.h"
 #include "devices/status_monitor_dlg.h"
-#include "link/endpoint.h"
+#include "link/datagram_port.h"
 #include "link/link.h"
+#include "ui/dialog_support.h"
+#include "ui/message_box.h"
+#include "ui/window_timers.h"
 #include "ui_device_list_dlg.h"
 
 #include <QListWidget>
-#include <QPaintEvent>
 
 namespace {
-// The part of an address that names its classful network.
-std::uint32_t classfulNetwork(std::uint32_t address) {
-    const std::uint8_t first = varn::addressOctet(address, 0);
-    const int octets = first < 128 ? 1 : first < 192 ? 2 : first < 224 ? 3 : 4;
-    std::uint8_t kept[4] = {};
-    for (int i = 0; i < octets; ++i) {
-        kept[i] = varn::addressOctet(address, i);
-    }
-    return varn::makeAddress(kept[0], kept[1], kept[2], kept[3]);
+QString rowString(const std::string& row) {
+    return QString::fromLatin1(row.data(), qsizetype(row.size()));
 }
 } // namespace
 
-bool sameNetwork(std::uint32_t a, std::uint32_t b) {
-    return classfulNetwork(a) == classfulNetwork(b);
-}
-
-EndpointAccess EndpointAccess::of(varn::UdpEndpoint& endpoint) {
-    return {[&endpoint] { return endpoint.openEndpoint(appState().notifyWindow); },
-            [&endpoint] { return endpoint.socketError; }};
-}
-
 CDeviceListDlg::CDeviceListDlg(varn::Link& link, DevicesState& state, EndpointAccess endpoint,
                                QWidget* parent)
-    : QDialog(parent), link_(link), state_(state), endpoint_(std::move(endpoint)),
+    : SetupDialog(parent), link_(link), state_(state), endpoint_(std::move(endpoint)),
       ui_(std::make_unique<Ui::CDeviceListDlg>()),
-      timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
+      versions_(timers(), TIMER_VERSIONS, link, state.retriesLeft),
+      readConfig_(timers(), TIMER_READ_CONFIG, link, state.retriesLeft) {
     ui_->setupUi(this);
-    setFixedSize(size());
+    finishSetup();
     connect(ui_->id1002, &QPushButton::clicked, this, &CDeviceListDlg::sweep);
     connect(ui_->id1016, &QPushButton::clicked, this, &CDeviceListDlg::onConfig);
     connect(ui_->id1017, &QPushButton::clicked, this, &CDeviceListDlg::onMonitor);
     connect(ui_->id2, &QPushButton::clicked, this, &CDeviceListDlg::reject);
     connect(ui_->id1000, &QListWidget::itemDoubleClicked, this, &CDeviceListDlg::onConfig);
+    const qreal address = unitsToPixelsX(kAddressTabUnits);
+    const qreal stateColumn = unitsToPixelsX(kAddressTabUnits + kStateTabUnits);
+    ui_->id1000->setItemDelegate(new TabStopDelegate({address, stateColumn}, 0, ui_->id1000));
 }
 
 CDeviceListDlg::~CDeviceListDlg() = default;
@@ -58,76 +46,49 @@ QListWidget* CDeviceListDlg::list() const {
     return ui_->id1000;
 }
 
-QPushButton* CDeviceListDlg::button(int id) const {
-    return findChild<QPushButton*>(QStringLiteral("id%1").arg(id));
-}
-
-int CDeviceListDlg::exec() {
-    endedEarly_ = false;
-    if (state_.endpointOpened == 0 && endpoint_.open() != 0) {
+void CDeviceListDlg::initDialog() {
+    if (!state_.endpointOpened && endpoint_.open() != 0) {
         showMessageBox(QStringLiteral("Can not open TCP/IP service, please install TCP/IP "
                                       "protocol before running this program. Error Code: %1")
                            .arg(endpoint_.error()),
                        QMessageBox::Warning);
-        endDialog(Accepted);
+        done(Accepted);
     }
-    state_.endpointOpened = 1; // never tried again in this run
+    state_.endpointOpened = true; // never tried again in this run
     state_.passwordCache.clear();
-    if (!endedEarly_) {
-        sweep();
-    }
-    const qreal address = unitsToPixelsX(kAddressTabUnits);
-    const qreal stateColumn = unitsToPixelsX(kAddressTabUnits + kStateTabUnits);
-    ui_->id1000->setItemDelegate(new TabStopDelegate({address, stateColumn}, 0, ui_->id1000));
-    if (endedEarly_) {
-        return Accepted;
-    }
-    running_ = true;
-    const int result = QDialog::exec();
-    running_ = false;
-    return result;
-}
-
-void CDeviceListDlg::endDialog(int result) {
-    if (running_) {
-        done(result);
-    } else {
-        endedEarly_ = true;
-        setResult(result);
-    }
-}
-
-void CDeviceListDlg::done(int result) {
-    for (int id : {TIMER_DISCOVERY, TIMER_EMPTY_SWEEP, TIMER_VERSIONS, TIMER_READ_CONFIG,
-                   TIMER_AFTER_CONFIG}) {
-        timers_->kill(id);
-    }
-    QDialog::done(result);
+    sweep();
 }
 
 void CDeviceListDlg::sweep() {
     if (endpoint_.error() != 0) {
         // The network could not be opened: the program is ending.
-        endDialog(Accepted);
+        done(Accepted);
         return;
     }
+    timers().kill(TIMER_EMPTY_SWEEP);
     link_.devices.clear();
     link_.sendRequest(varn::kDiscover);
-    timers_->set(TIMER_DISCOVERY, kDiscoveryInterval);
-}
-
-void CDeviceListDlg::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    if (isOwnPaint(this, event)) {
-        applyPaint();
+    timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
+    if (!timers().isActive(TIMER_ROWS)) {
+        timers().set(TIMER_ROWS, kRowsInterval);
     }
 }
 
-void CDeviceListDlg::applyPaint() {
-    if (state_.monitorOpen != 0 || painting_) {
+void CDeviceListDlg::endSweep() {
+    timers().kill(TIMER_DISCOVERY);
+    const bool empty = link_.devices.deviceCount == 0;
+    ui_->id1016->setEnabled(!empty);
+    ui_->id1017->setEnabled(!empty);
+    if (empty) {
+        timers().set(TIMER_EMPTY_SWEEP, kEmptySweepDelay);
+    }
+    applyPaint();
+}
+
+void CDeviceListDlg::paintRule() {
+    if (state_.monitorOpen) {
         return;
     }
-    painting_ = true;
     const int count = std::clamp(link_.devices.deviceCount, 0, varn::kTableRows);
     if (count > 0) {
         ui_->id1000->setFocus(Qt::OtherFocusReason);
@@ -137,13 +98,48 @@ void CDeviceListDlg::applyPaint() {
     QListWidget* list = ui_->id1000;
     list->clear();
     for (int i = 0; i < count; ++i) {
-        const std::string row = link_.devices.rowText(i);
-        list->addItem(QString::fromLatin1(row.data(), qsizetype(row.size())));
+        list->addItem(rowString(link_.devices.rowText(i)));
     }
     if (count > 0) {
         list->setCurrentRow(0);
     }
-    painting_ = false;
+}
+
+// Rows the dispatch added since the list was last filled are shown as they come,
+// during a sweep and after it, without moving the user's selection.
+void CDeviceListDlg::showNewRows() {
+    if (state_.monitorOpen) {
+        return;
+    }
+    QListWidget* list = ui_->id1000;
+    const int count = std::clamp(link_.devices.deviceCount, 0, varn::kTableRows);
+    const bool wasEmpty = list->count() == 0;
+    bool added = false;
+    for (int i = 0; i < count; ++i) {
+        const QString text = rowString(link_.devices.rowText(i));
+        if (i < list->count()) {
+            if (list->item(i)->text() != text) {
+                list->item(i)->setText(text);
+            }
+        } else {
+            list->addItem(text);
+            added = true;
+        }
+    }
+    if (!added) {
+        return;
+    }
+    if (wasEmpty) {
+        // The list's first fill, as the painting rule does it.
+        list->setCurrentRow(0);
+        list->setFocus(Qt::OtherFocusReason);
+    }
+    if (!timers().isActive(TIMER_DISCOVERY)) {
+        // A late answer to a sweep that had ended empty: the network is not empty.
+        timers().kill(TIMER_EMPTY_SWEEP);
+        ui_->id1016->setEnabled(true);
+        ui_->id1017->setEnabled(true);
+    }
 }
 
 std::uint32_t CDeviceListDlg::rowAddress(int row) const {
@@ -174,9 +170,18 @@ void CDeviceListDlg::onConfig() {
         return;
     }
     // The versions query also shows whether the appliance answers at all.
-    link_.sendRequest(varn::kVersions);
-    state_.retriesLeft = kVersionsTries;
-    timers_->set(TIMER_VERSIONS, kVersionsInterval);
+    versions_.start(
+        {varn::kVersions, kVersionsTries, kVersionsInterval, kVersionsInterval},
+        [this] { readConfiguration(); }, [this] { failChain(); });
+}
+
+void CDeviceListDlg::readConfiguration() {
+    varn::PollPlan plan{varn::kReadConfig, kReadConfigTries, kReadConfigFirstWait,
+                        kReadConfigInterval};
+    // Only a block just read from the chosen appliance goes on to the login.
+    plan.answered = [](const varn::Link& l) { return l.awaitedReply == 0 && l.configReceived; };
+    readConfig_.start(
+        std::move(plan), [this] { configurationStep(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::failChain() {
@@ -186,56 +191,25 @@ void CDeviceListDlg::failChain() {
 }
 
 void CDeviceListDlg::onTimer(int id) {
+    if (versions_.expire(id) || readConfig_.expire(id)) {
+        return;
+    }
     switch (id) {
     case TIMER_DISCOVERY:
-        if (link_.newDeviceSeen != 0) {
+        if (link_.newDeviceSeen) {
             // Someone new answered in the last 100 ms: ask once more.
             link_.sendRequest(varn::kDiscover);
             return;
         }
-        timers_->kill(TIMER_DISCOVERY);
-        if (link_.devices.deviceCount == 0) {
-            ui_->id1016->setEnabled(false);
-            ui_->id1017->setEnabled(false);
-            timers_->set(TIMER_EMPTY_SWEEP, kEmptySweepDelay);
-        } else {
-            ui_->id1016->setEnabled(true);
-            ui_->id1017->setEnabled(true);
-        }
-        applyPaint();
+        endSweep();
+        return;
+    case TIMER_ROWS:
+        showNewRows();
         return;
     case TIMER_EMPTY_SWEEP:
     case TIMER_AFTER_CONFIG:
-        timers_->kill(id);
+        timers().kill(id);
         sweep();
-        return;
-    case TIMER_VERSIONS:
-        timers_->kill(id);
-        if (link_.awaitedReply != 0) {
-            if (--state_.retriesLeft <= 0) {
-                failChain();
-                return;
-            }
-            link_.sendRequest(varn::kVersions);
-            timers_->set(TIMER_VERSIONS, kVersionsInterval);
-            return;
-        }
-        link_.sendRequest(varn::kReadConfig);
-        state_.retriesLeft = kReadConfigTries;
-        timers_->set(TIMER_READ_CONFIG, kReadConfigFirstWait);
-        return;
-    case TIMER_READ_CONFIG:
-        timers_->kill(id);
-        if (link_.awaitedReply != 0) {
-            if (--state_.retriesLeft <= 0) {
-                failChain();
-                return;
-            }
-            link_.sendRequest(varn::kReadConfig);
-            timers_->set(TIMER_READ_CONFIG, kReadConfigInterval);
-            return;
-        }
-        configurationStep();
         return;
     default:
         return;
@@ -243,7 +217,7 @@ void CDeviceListDlg::onTimer(int id) {
 }
 
 void CDeviceListDlg::configurationStep() {
-    if (loginCheck(link_.config(), state_.passwordCache) != 0) {
+    if (loginCheck(link_.config(), state_.passwordCache, adminLoginPrompt(), link_.ui()) != 0) {
         return;
     }
     link_.sendRequest(varn::kBeginConfig);
@@ -255,7 +229,7 @@ void CDeviceListDlg::configurationStep() {
     } else {
         link_.sendRequest(varn::kReset);
     }
-    timers_->set(TIMER_AFTER_CONFIG, kAfterConfigDelay);
+    timers().set(TIMER_AFTER_CONFIG, kAfterConfigDelay);
 }
 
 void CDeviceListDlg::onMonitor() {

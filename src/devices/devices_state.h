@@ -1,6 +1,6 @@
 #pragma once
-// State of the Device List and the dialogs it opens, shared between them: one
-// instance for the program (devicesState()); tests make their own.
+// State of the Device List and the dialogs it opens, shared between them. The
+// application makes one instance at start and hands it down; tests make their own.
 
 #include "config/device_config.h"
 #include "devices/password_cache.h"
@@ -9,9 +9,9 @@
 
 struct DevicesState {
     // The endpoint has been tried once in this run (never again).
-    std::int32_t endpointOpened = 0;
+    bool endpointOpened = false;
     // The Status Monitor is open: the Device List leaves its list and focus alone.
-    std::int32_t monitorOpen = 0;
+    bool monitorOpen = false;
     // Tries left for the request that the Config chain waits on.
     std::int32_t retriesLeft = 0;
     // The configuration block as read, put back when the configuration is cancelled.
@@ -19,5 +19,3 @@ struct DevicesState {
     // Appliances logged into during the current Device List run.
     PasswordCache passwordCache;
 };
-
-DevicesState& devicesState();

@@ -1,61 +1,112 @@
 #include "devices/status_monitor_dlg.h"
 
-#include "app/window_timers.h"
 #include "devices/devices_state.h"
-#include "devices/dialog_support.h"
 #include "link/link.h"
+#include "ui/dialog_support.h"
+#include "ui/window_timers.h"
 #include "ui_status_monitor_dlg.h"
 
+#include <QApplication>
 #include <QListWidget>
-#include <QPaintEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Sorted as the list box sorts its lines: by their text, whatever the case.
+class MonitorItem : public QListWidgetItem {
+  public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override {
+        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
+    }
+};
+
+// Draws a row in the columns under the headings (name, status, WAN IP, speed),
+// each cut to its column so that a long state text does not run under the next.
+class MonitorRowDelegate : public QStyledItemDelegate {
+  public:
+    MonitorRowDelegate(QList<int> columns, QObject* parent)
+        : QStyledItemDelegate(parent), columns_(std::move(columns)) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const varn::MonitorColumns row = varn::splitMonitorRow(opt.text.toStdString());
+        opt.text.clear();
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+        const QRect area =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
+        const bool selected = (opt.state & QStyle::State_Selected) != 0;
+        painter->save();
+        painter->setPen(opt.palette.color(QPalette::Normal,
+                                          selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(opt.font);
+        const std::string* texts[] = {&row.name, &row.state, &row.wan, &row.speed};
+        for (int i = 0; i < 4; ++i) {
+            const int left = area.left() + columns_.value(i);
+            const int right =
+                i + 1 < columns_.size() ? area.left() + columns_[i + 1] - 4 : area.right();
+            const QRect cell(left, area.top(), std::max(0, right - left), area.height());
+            const QString text = QString::fromLatin1(texts[i]->c_str());
+            painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                              opt.fontMetrics.elidedText(text, Qt::ElideRight, cell.width()));
+        }
+        painter->restore();
+    }
+
+  private:
+    QList<int> columns_; // left edges, pixels from the text's left edge
+};
+
+} // namespace
 
 CStatusMonitorDlg::CStatusMonitorDlg(varn::Link& link, DevicesState& state, QWidget* parent)
-    : QDialog(parent), link_(link), state_(state), ui_(std::make_unique<Ui::CStatusMonitorDlg>()),
-      timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
+    : SetupDialog(parent), link_(link), state_(state),
+      ui_(std::make_unique<Ui::CStatusMonitorDlg>()) {
     ui_->setupUi(this);
-    setFixedSize(size());
+    finishSetup();
     connect(ui_->id1, &QPushButton::clicked, this, &CStatusMonitorDlg::accept);
-
-    link_.monitor.monitorCount = 0; // the table starts empty at each opening
-    state_.monitorOpen = 1;
-    link_.sendRequest(varn::kStatusPoll);
-    timers_->set(TIMER_STATUS_POLL, kFirstPoll);
-    // One tab stop; a tab advances to the next multiple of it.
-    const qreal stop = unitsToPixelsX(kTabStopUnits);
-    ui_->id1200->setItemDelegate(new TabStopDelegate({stop}, stop, ui_->id1200));
+    // The columns under the headings: Status at the tab stop, WAN IP and the speed
+    // where their headings stand.
+    ui_->id1200->setItemDelegate(
+        new MonitorRowDelegate({0, unitsToPixelsX(kTabStopUnits), unitsToPixelsX(kWanColumnUnits),
+                                unitsToPixelsX(kSpeedColumnUnits)},
+                               ui_->id1200));
 }
 
 CStatusMonitorDlg::~CStatusMonitorDlg() {
-    state_.monitorOpen = 0;
+    state_.monitorOpen = false;
 }
 
 QListWidget* CStatusMonitorDlg::list() const {
     return ui_->id1200;
 }
 
-void CStatusMonitorDlg::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    if (isOwnPaint(this, event)) {
-        applyPaint();
-    }
+void CStatusMonitorDlg::initDialog() {
+    link_.monitor.monitorCount = 0; // the table starts empty at each opening
+    state_.monitorOpen = true;
+    link_.sendRequest(varn::kStatusPoll);
+    timers().set(TIMER_STATUS_POLL, kFirstPoll);
 }
 
-void CStatusMonitorDlg::applyPaint() {
-    if (painting_) {
-        return;
-    }
-    painting_ = true;
+void CStatusMonitorDlg::paintRule() {
     QListWidget* list = ui_->id1200;
     list->clear();
     const int count = std::clamp(link_.monitor.monitorCount, 0, varn::kTableRows);
     for (int i = 0; i < count; ++i) {
         const std::string row = link_.monitor.rowText(i);
-        list->addItem(QString::fromLatin1(row.data(), qsizetype(row.size())));
+        auto* item = new MonitorItem(QString::fromLatin1(row.data(), qsizetype(row.size())));
+        item->setToolTip(QString::fromLatin1(varn::splitMonitorRow(row).state.c_str()));
+        list->addItem(item);
     }
     if (list->count() > 0) {
         list->setCurrentRow(0);
     }
-    painting_ = false;
 }
 
 void CStatusMonitorDlg::onTimer(int id) {
@@ -66,12 +117,11 @@ void CStatusMonitorDlg::onTimer(int id) {
     // Until its next answer, each appliance of the last discovery reads "Unknown".
     varn::markMonitorUnknown(link_.monitor, link_.devices.deviceCount);
     link_.sendRequest(varn::kStatusPoll);
-    timers_->kill(TIMER_STATUS_POLL);
-    timers_->set(TIMER_STATUS_POLL, kPollInterval);
+    timers().kill(TIMER_STATUS_POLL);
+    timers().set(TIMER_STATUS_POLL, kPollInterval);
 }
 
 void CStatusMonitorDlg::done(int result) {
-    timers_->kill(TIMER_STATUS_POLL);
-    state_.monitorOpen = 0;
-    QDialog::done(result);
+    state_.monitorOpen = false;
+    SetupDialog::done(result);
 }

@@ -1,50 +1,44 @@
 #pragma once
 // Watches the state of every appliance at once, polling by broadcast.
 
-#include <QDialog>
+#include "ui/setup_dialog.h"
+
 #include <memory>
 
 class QListWidget;
-class WindowTimers;
 struct DevicesState;
-DevicesState& devicesState();
 namespace Ui {
 class CStatusMonitorDlg;
 }
 namespace varn {
 class Link;
-Link& theLink();
-} // namespace varn
+}
 
-class CStatusMonitorDlg : public QDialog {
+class CStatusMonitorDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int TIMER_STATUS_POLL = 9217;
     static constexpr int kFirstPoll = 300; // ms after opening
     static constexpr int kPollInterval = 3000;
-    static constexpr int kTabStopUnits = 110;
+    // Columns from the list's left edge, in dialog units, under their headings.
+    static constexpr int kTabStopUnits = 110, kWanColumnUnits = 168, kSpeedColumnUnits = 218;
 
-    explicit CStatusMonitorDlg(varn::Link& link = varn::theLink(),
-                               DevicesState& state = devicesState(), QWidget* parent = nullptr);
+    CStatusMonitorDlg(varn::Link& link, DevicesState& state, QWidget* parent = nullptr);
     ~CStatusMonitorDlg() override;
 
-    // Rebuilds the list from the monitor table, as every paint does.
-    void applyPaint();
-
     QListWidget* list() const;
-    WindowTimers& timers() { return *timers_; }
 
     void done(int result) override;
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
+    // Empties the table, polls, and arms the first refresh.
+    void initDialog() override;
+    // Rebuilds the list from the monitor table.
+    void paintRule() override;
+    void onTimer(int id) override;
 
   private:
-    void onTimer(int id);
-
     varn::Link& link_;
     DevicesState& state_;
     std::unique_ptr<Ui::CStatusMonitorDlg> ui_;
-    WindowTimers* timers_;
-    bool painting_ = false;
 };

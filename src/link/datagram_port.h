@@ -7,6 +7,12 @@
 
 namespace varn {
 
+// What a read learned besides the bytes.
+struct DatagramInfo {
+    std::size_t length = 0;   // bytes received
+    std::uint32_t source = 0; // sender's address, network order; 0 when unknown
+};
+
 class DatagramPort {
   public:
     virtual ~DatagramPort() = default;
@@ -17,10 +23,10 @@ class DatagramPort {
                              std::uint32_t address) = 0;
 
     // Places the next datagram that begins with the magic in buffer. 0 when one
-    // was read (its length in *received when given), -1 when nothing (more) is
-    // queued or the socket reports an error. Never blocks.
+    // was read (with what else is known of it in *info when given), -1 when
+    // nothing (more) is queued or the socket reports an error. Never blocks.
     virtual int receiveDatagram(std::uint8_t* buffer, std::size_t size,
-                                std::size_t* received = nullptr) = 0;
+                                DatagramInfo* info = nullptr) = 0;
 
     // The PC's own LAN address, network order; 0 until learned.
     std::uint32_t localAddress = 0;

@@ -109,9 +109,7 @@ void buildMonitorRow(MonitorTable& table, const std::uint8_t* datagram, std::siz
     // on exactly this keeps an appliance on one row even when its name field carries
     // bytes after the terminator.
     char name[DeviceTable::kNameWidth];
-    std::memset(name, ' ', sizeof name);
-    for (std::size_t c = 0; c < sizeof name && reply[8 + c] != 0; ++c)
-        name[c] = char(reply[8 + c]);
+    shownName(reply + 8, name);
 
     const int count = std::clamp(table.monitorCount, 0, kTableRows);
     int index = count;
@@ -157,6 +155,35 @@ void buildMonitorRow(MonitorTable& table, const std::uint8_t* datagram, std::siz
     std::replace(row, row + kRowWidth, '\0', ' ');
 }
 
+namespace {
+std::string trimmed(const std::string& text, std::size_t from, std::size_t to) {
+    to = std::min(to, text.size());
+    while (from < to && (text[from] == ' ' || text[from] == '\t'))
+        ++from;
+    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t'))
+        --to;
+    return from < to ? text.substr(from, to - from) : std::string();
+}
+} // namespace
+
+MonitorColumns splitMonitorRow(const std::string& row) {
+    MonitorColumns c;
+    c.name = trimmed(row, 0, DeviceTable::kNameWidth);
+    std::size_t stateEnd = row.size();
+    if (row.size() > MonitorTable::kSpeedTab && row[MonitorTable::kSpeedTab] == '\t') {
+        c.speed = trimmed(row, MonitorTable::kSpeedColumn, row.size());
+        stateEnd = MonitorTable::kSpeedTab;
+    }
+    // Only an appliance on line has its WAN address in the row.
+    const std::string online = stateNames[kStateOnline];
+    if (row.compare(MonitorTable::kStateColumn, online.size(), online) == 0) {
+        c.wan = trimmed(row, MonitorTable::kWanColumn, stateEnd);
+        stateEnd = MonitorTable::kWanColumn;
+    }
+    c.state = trimmed(row, MonitorTable::kStateColumn, stateEnd);
+    return c;
+}
+
 void markMonitorUnknown(MonitorTable& table, int deviceCount) {
     static constexpr char kUnknown[] = "Unknown"; // copied with its terminating NUL
     const int rows = std::clamp(deviceCount, 0, kTableRows);
@@ -164,38 +191,53 @@ void markMonitorUnknown(MonitorTable& table, int deviceCount) {
         std::memcpy(table.rows[i] + MonitorTable::kStateColumn, kUnknown, sizeof kUnknown);
 }
 
-void showPracticeProgress(UserInterface& ui, int event, const DeviceConfig& config) {
-    switch (event) {
-    case 3:
-        ui.setPracticeControl(1041, false);
-        ui.setPracticeControl(1038, true);
-        ui.setPracticeStatus("Dialing... " + config.phoneNumber());
-        break;
-    case 4:
-        ui.setPracticeControl(1039, false);
-        ui.setPracticeControl(1041, false);
-        ui.setPracticeControl(1040, true);
-        ui.setPracticeStatus("PPP Connecting ...");
-        break;
-    case 5:
-        ui.setPracticeControl(1038, false);
-        ui.setPracticeControl(1041, false);
-        ui.setPracticeControl(1039, true);
-        ui.setPracticeStatus("Terminal Mode Login ...");
-        break;
-    case 9:
-        ui.setPracticeControl(1040, false);
-        ui.setPracticeControl(1041, true);
-        ui.setPracticeStatus("Success ! Now, hang up phone ...");
-        break;
-    case 153:
-        ui.setPracticeControl(2, false);
-        ui.setPracticeControl(1, true);
-        ui.setPracticeStatus("Device ready !");
-        ui.startPracticeTimer(18, 100);
-        break;
-    default:
-        break;
+const PracticeStep practiceSteps[5] = {
+    {PracticeEvent::Dialing,
+     {PracticeControl::Complete},
+     1,
+     PracticeControl::Dial,
+     "Dialing... ",
+     false},
+    {PracticeEvent::TerminalLogin,
+     {PracticeControl::Dial, PracticeControl::Complete},
+     2,
+     PracticeControl::Terminal,
+     "Terminal Mode Login ...",
+     false},
+    {PracticeEvent::PppConnecting,
+     {PracticeControl::Terminal, PracticeControl::Complete},
+     2,
+     PracticeControl::Ppp,
+     "PPP Connecting ...",
+     false},
+    {PracticeEvent::Success,
+     {PracticeControl::Ppp},
+     1,
+     PracticeControl::Complete,
+     "Success ! Now, hang up phone ...",
+     false},
+    {PracticeEvent::Ready,
+     {PracticeControl::Cancel},
+     1,
+     PracticeControl::Ok,
+     "Device ready !",
+     true},
+};
+
+void showPracticeProgress(UserInterface& ui, PracticeEvent event, const DeviceConfig& config) {
+    for (const PracticeStep& step : practiceSteps) {
+        if (step.event != event)
+            continue;
+        for (int i = 0; i < step.disableCount; ++i)
+            ui.setPracticeControl(step.disable[i], false);
+        ui.setPracticeControl(step.enable, true);
+        std::string text = step.text;
+        if (event == PracticeEvent::Dialing)
+            text += config.phoneNumber();
+        ui.setPracticeStatus(text);
+        if (step.startsFocusTimer)
+            ui.startPracticeTimer(kPracticeFocusTimer, kPracticeFocusDelay);
+        return;
     }
 }
 

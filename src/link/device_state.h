@@ -4,6 +4,7 @@
 // data for the start of PPP.
 
 #include "link/device_table.h"
+#include "link/practice_state.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,13 +51,31 @@ struct MonitorTable {
     std::string rowText(int i) const; // at most 128 characters, up to a NUL
 };
 
+// A monitor row's text taken apart into the columns under its headings.
+struct MonitorColumns {
+    std::string name, state, wan, speed; // each without its padding
+};
+MonitorColumns splitMonitorRow(const std::string& row);
+
 // Handler of reply 36: builds or rewrites the appliance's row. A reply from a
 // 51st appliance is ignored. length is what the datagram really holds.
 void buildMonitorRow(MonitorTable& table, const std::uint8_t* datagram, std::size_t length);
 // Rows 0..deviceCount-1 read as the name and "Unknown" until the appliance answers.
 void markMonitorUnknown(MonitorTable& table, int deviceCount);
 
-// Shows a step of the self-test in its dialog (events 3, 4, 5, 9, 153).
-void showPracticeProgress(UserInterface& ui, int event, const DeviceConfig& config);
+// One step of the self-test as its dialog shows it.
+struct PracticeStep {
+    PracticeEvent event;
+    PracticeControl disable[2];
+    int disableCount;
+    PracticeControl enable;
+    const char* text; // the progress line; Dialing adds the phone number
+    bool startsFocusTimer;
+};
+// The steps of the self-test, in the order they usually come.
+extern const PracticeStep practiceSteps[5];
+
+// Shows a step of the self-test in its dialog through ui.
+void showPracticeProgress(UserInterface& ui, PracticeEvent event, const DeviceConfig& config);
 
 } // namespace varn

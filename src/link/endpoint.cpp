@@ -65,7 +65,7 @@ std::string programPath() {
 
 } // namespace
 
-UdpEndpoint::UdpEndpoint(EndpointSettings s, UserInterface* ui) : settings(s), ui_(ui) {}
+UdpEndpoint::UdpEndpoint(EndpointSettings s, UserInterface& ui) : settings(s), ui_(ui) {}
 
 UdpEndpoint::~UdpEndpoint() {
     if (fd_ >= 0) {
@@ -73,12 +73,8 @@ UdpEndpoint::~UdpEndpoint() {
     }
 }
 
-UserInterface& UdpEndpoint::ui() {
-    return ui_ ? *ui_ : userInterface();
-}
-
 int UdpEndpoint::openEndpoint(SocketWatcher* window) {
-    localAddress = learnLocalAddress(settings, ui());
+    localAddress = learnLocalAddress(settings, ui_);
 
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) {
@@ -111,7 +107,7 @@ int UdpEndpoint::openEndpoint(SocketWatcher* window) {
                       "to use the port:\nsetcap cap_net_bind_service=+ep %s",
                       unsigned(settings.localPort), std::strerror(error), error,
                       programPath().c_str());
-        ui().showMessage(text, MessageIcon::Warning);
+        ui_.showMessage(text, MessageIcon::Warning);
     }
 
     endpointReady = 1;
@@ -126,7 +122,7 @@ int UdpEndpoint::closeEndpoint() {
     int result = 0;
     if (fd_ >= 0) {
         if (close(fd_) != 0 && errno != EINTR) {
-            ui().showMessage("Can't terminate WinSock DLL", MessageIcon::Warning);
+            ui_.showMessage("Can't terminate WinSock DLL", MessageIcon::Warning);
             result = -1;
         }
         fd_ = -1;
@@ -170,17 +166,20 @@ int UdpEndpoint::sendDatagram(const std::uint8_t* buffer, std::size_t length,
     if (endpointReady == 1) {
         char text[64];
         std::snprintf(text, sizeof text, "Failed to send datagram out #%d", error);
-        ui().showMessage(text, MessageIcon::Warning);
+        ui_.showMessage(text, MessageIcon::Warning);
     }
     return -1;
 }
 
-int UdpEndpoint::receiveDatagram(std::uint8_t* buffer, std::size_t size, std::size_t* received) {
+int UdpEndpoint::receiveDatagram(std::uint8_t* buffer, std::size_t size, DatagramInfo* info) {
     if (fd_ < 0) {
         return -1;
     }
     for (;;) {
-        ssize_t n = recv(fd_, buffer, size, MSG_DONTWAIT);
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                             &fromLength);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -190,8 +189,9 @@ int UdpEndpoint::receiveDatagram(std::uint8_t* buffer, std::size_t size, std::si
         // Anything that does not begin with the magic is not ours: skip it.
         if (static_cast<std::size_t>(n) >= kMagicSize &&
             std::memcmp(buffer, kMagic, kMagicSize) == 0) {
-            if (received != nullptr) {
-                *received = static_cast<std::size_t>(n);
+            if (info != nullptr) {
+                info->length = static_cast<std::size_t>(n);
+                info->source = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
             }
             return 0;
         }

@@ -13,10 +13,10 @@ class UserInterface;
 // Ports and addresses of the endpoint. The defaults are the production ones; the
 // demo and the tests move both sides to loopback and to ports above 1024.
 struct EndpointSettings {
-    std::uint16_t localPort = kDevicePort;            // our own port
-    std::uint16_t devicePort = kDevicePort;           // the appliances' port
+    std::uint16_t localPort = kDevicePort;              // our own port
+    std::uint16_t devicePort = kDevicePort;             // the appliances' port
     std::uint32_t broadcastAddress = kBroadcastAddress; // where "all ones" sends go
-    std::uint32_t probeAddress = kBroadcastAddress;   // connected to, to learn localAddress
+    std::uint32_t probeAddress = kBroadcastAddress;     // connected to, to learn localAddress
 };
 
 // Receives the socket to watch for readable datagrams (the main frame does it
@@ -30,7 +30,7 @@ class SocketWatcher {
 
 class UdpEndpoint : public DatagramPort {
   public:
-    explicit UdpEndpoint(EndpointSettings settings = {}, UserInterface* ui = nullptr);
+    UdpEndpoint(EndpointSettings settings, UserInterface& ui);
     ~UdpEndpoint() override;
     UdpEndpoint(const UdpEndpoint&) = delete;
     UdpEndpoint& operator=(const UdpEndpoint&) = delete;
@@ -43,7 +43,7 @@ class UdpEndpoint : public DatagramPort {
     int sendDatagram(const std::uint8_t* buffer, std::size_t length,
                      std::uint32_t address) override;
     int receiveDatagram(std::uint8_t* buffer, std::size_t size,
-                        std::size_t* received = nullptr) override;
+                        DatagramInfo* info = nullptr) override;
 
     EndpointSettings settings;
     std::int32_t socketError = 0; // errno of the failed opening step; never reset
@@ -52,14 +52,9 @@ class UdpEndpoint : public DatagramPort {
     int socketHandle() const { return fd_; }
 
   private:
-    UserInterface& ui();
-
-    UserInterface* ui_;
+    UserInterface& ui_;
     SocketWatcher* watcher_ = nullptr;
     int fd_ = -1;
 };
-
-// The process's endpoint.
-UdpEndpoint& theEndpoint();
 
 } // namespace varn

@@ -2,6 +2,7 @@
 
 #include "config/device_config.h"
 #include "link/datagram_port.h"
+#include "link/practice_state.h"
 #include "link/user_interface.h"
 
 #include <algorithm>
@@ -40,19 +41,15 @@ const char* selectedRow(const DeviceTable& table, int index) {
 
 } // namespace
 
-Link::Link(DatagramPort& port, DeviceConfig& config, UserInterface* ui)
-    : port_(port), config_(config), ui_(ui) {}
-
-UserInterface& Link::ui() {
-    return ui_ != nullptr ? *ui_ : userInterface();
-}
+Link::Link(DatagramPort& port, DeviceConfig& config, PracticeState& practice, UserInterface& ui)
+    : port_(port), config_(config), practice_(practice), ui_(ui) {}
 
 int Link::sendRequest(int type) {
     awaitedReply = std::uint8_t(type);
 
     auto buffer = datagramBuffer();
     if (!buffer) {
-        ui().showMessage(kMemoryFailed, MessageIcon::Warning);
+        ui_.showMessage(kMemoryFailed, MessageIcon::Warning);
         return 255;
     }
     std::uint8_t* b = buffer.get();
@@ -66,23 +63,24 @@ int Link::sendRequest(int type) {
 
     switch (type) {
     case kDiscover:
-        newDeviceSeen = 0;
+        newDeviceSeen = false;
         destination = kBroadcastAddress;
         break;
     case kReadConfig:
         // The row's name field is already space-padded.
         std::memcpy(b + 8, selectedRow(devices, devices.selectedIndex), DeviceTable::kNameWidth);
         length = 20;
+        configReceived = false;
         break;
     case kDial:
         copyAsText(b + 8, block + DeviceConfig::kPhoneNumber, DeviceConfig::kPhoneNumberSize);
         length = 24;
         break;
     case kLogin:
-        b[8] = loginKind;
-        if (loginKind == kLoginPpp) {
+        b[8] = practice_.loginKind;
+        if (practice_.loginKind == kLoginPpp) {
             copyAsText(b + 9, block + DeviceConfig::kPppUserName, DeviceConfig::kPppUserNameSize);
-            copyAsText(b + 41, block + DeviceConfig::kPppPassword, 20);
+            copyAsText(b + 41, block + DeviceConfig::kPppPassword, kPppPasswordOnTheWire);
         }
         length = 61;
         break;
@@ -90,20 +88,11 @@ int Link::sendRequest(int type) {
         // Offsets come from the block, which came from the appliance: a slot outside
         // the script, offsets that decrease or that point past the 48-byte area
         // must not make us read outside it.
-        std::size_t begin = 0, end = 0;
-        if (scriptSlot >= 0 && std::size_t(scriptSlot) + 1 < DeviceConfig::kScriptOffsetCount) {
-            const std::uint8_t* offsets = block + DeviceConfig::kScriptOffsets;
-            begin = std::min<std::size_t>(offsets[scriptSlot], DeviceConfig::kScriptResponsesSize);
-            end =
-                std::min<std::size_t>(offsets[scriptSlot + 1], DeviceConfig::kScriptResponsesSize);
-            if (end < begin)
-                end = begin;
-        }
-        const std::size_t responseLength = end - begin;
-        writeLe16(b + 8, std::uint16_t(responseLength));
+        const ScriptSpan span = config_.scriptSpan(practice_.scriptSlot);
+        writeLe16(b + 8, std::uint16_t(span.length));
         std::uint8_t text[32] = {};
-        std::memcpy(text, block + DeviceConfig::kScriptResponses + begin,
-                    std::min<std::size_t>(responseLength, sizeof text));
+        std::memcpy(text, block + DeviceConfig::kScriptResponses + span.begin,
+                    std::min<std::size_t>(span.length, sizeof text));
         copyAsText(b + 10, text, sizeof text);
         length = 42;
         break;
@@ -113,6 +102,8 @@ int Link::sendRequest(int type) {
         length = 8 + DeviceConfig::kSize;
         break;
     case kReset:
+        resetPending = true;
+        break;
     case kHangUp:
     case kBeginConfig:
     case kAbandonConfig:
@@ -135,7 +126,7 @@ int Link::sendRequest(int type) {
     }
     case kPppAccount:
         copyAsText(b + 8, block + DeviceConfig::kPppUserName, DeviceConfig::kPppUserNameSize);
-        copyAsText(b + 40, block + DeviceConfig::kPppPassword, 20);
+        copyAsText(b + 40, block + DeviceConfig::kPppPassword, kPppPasswordOnTheWire);
         length = 60;
         break;
     case kStatusPoll:
@@ -152,24 +143,22 @@ int Link::sendRequest(int type) {
 int Link::dispatchReply() {
     auto buffer = datagramBuffer();
     while (!buffer) {
-        ui().showMessage(kMemoryFailed, MessageIcon::Warning);
+        ui_.showMessage(kMemoryFailed, MessageIcon::Warning);
         buffer = datagramBuffer();
     }
-    std::size_t received = 0;
-    if (port_.receiveDatagram(buffer.get(), kDatagramSize, &received) != 0)
+    DatagramInfo info;
+    if (port_.receiveDatagram(buffer.get(), kDatagramSize, &info) != 0)
         return 1;
-    if (received == 0 || received > kDatagramSize)
-        received = kDatagramSize; // the port did not say; the rest of the buffer is zero
-    handleReply(buffer.get(), received);
+    handleReply(buffer.get(), std::min(info.length, kDatagramSize), info.source);
     return 1;
 }
 
-void Link::handleDatagram(const std::uint8_t* datagram, std::size_t length) {
+void Link::handleDatagram(const std::uint8_t* datagram, std::size_t length, std::uint32_t source) {
     // Handlers read fixed payload offsets: give them a zeroed full-size buffer so
     // that bytes a short datagram lacks read as zero.
     auto buffer = datagramBuffer();
     if (!buffer) {
-        ui().showMessage(kMemoryFailed, MessageIcon::Warning);
+        ui_.showMessage(kMemoryFailed, MessageIcon::Warning);
         return;
     }
     length = std::min(length, kDatagramSize);
@@ -177,7 +166,7 @@ void Link::handleDatagram(const std::uint8_t* datagram, std::size_t length) {
         std::memcpy(buffer.get(), datagram, length);
     else
         length = 0;
-    handleReply(buffer.get(), length);
+    handleReply(buffer.get(), length, source);
 }
 
 // One slot per reply type 0..36; types without a handler stay empty.
@@ -202,7 +191,9 @@ const Link::HandlerTable& Link::handlerSlots() {
     return slots;
 }
 
-void Link::handleReply(const std::uint8_t* b, std::size_t length) {
+void Link::handleReply(const std::uint8_t* b, std::size_t length, std::uint32_t source) {
+    if (length < kHeaderSize)
+        return; // no room for a type: nothing to dispatch
     const std::uint8_t type = b[6];
     if ((type & kReplyBit) == 0)
         return; // a request, such as our own broadcast coming back
@@ -211,169 +202,157 @@ void Link::handleReply(const std::uint8_t* b, std::size_t length) {
         return;
 
     if (Handler h = handlerSlots()[t])
-        (this->*h)(b, length);
+        (this->*h)(b, length, source);
 }
 
-void Link::onDiscovery(const std::uint8_t* b, std::size_t) {
-    // The name as a row shows it: text up to the first NUL, space-padded.
-    char name[DeviceTable::kNameWidth];
-    std::memset(name, ' ', sizeof name);
-    for (std::size_t c = 0; c < sizeof name && b[8 + c] != 0; ++c)
-        name[c] = char(b[8 + c]);
-    std::uint32_t address;
-    std::memcpy(&address, b + 20, 4);
-    const std::string addressText = dottedText(address);
+bool Link::takeAnswer(std::uint8_t type) {
+    if (awaitedReply != type)
+        return false; // late, repeated or unasked: it answers nothing we wait for
+    awaitedReply = 0;
+    return true;
+}
 
-    const int count = std::clamp(devices.deviceCount, 0, kTableRows);
-    for (int i = 0; i < count; ++i) {
-        if (std::memcmp(devices.rows[i], name, sizeof name) == 0 &&
-            devices.addressText(i) == addressText)
-            return; // already listed
-    }
+void Link::onDiscovery(const std::uint8_t* b, std::size_t, std::uint32_t) {
     if (b[8] == 0)
         return; // no name: not listed
+    char name[DeviceTable::kNameWidth];
+    shownName(b + 8, name);
+    std::uint32_t address;
+    std::memcpy(&address, b + 20, 4);
+    if (devices.find(name, address) >= 0)
+        return; // already listed
+
+    const int count = std::clamp(devices.deviceCount, 0, kTableRows);
     if (count == kTableRows)
         return; // the table is full: an appliance beyond the fiftieth is not listed
 
     if (port_.localAddress == 0)
         std::memcpy(&port_.localAddress, b + 25, 4);
 
-    char* row = devices.rows[count];
-    std::memset(row, ' ', kRowWidth);
-    std::memcpy(row + DeviceTable::kNameColumn, name, sizeof name);
-    row[13] = '\t';
-    std::memcpy(row + DeviceTable::kAddressColumn, addressText.data(), addressText.size());
-    row[29] = '\t';
-    const char* state = listStateName(b[24]);
-    std::memcpy(row + DeviceTable::kStateColumn, state, std::strlen(state));
-    std::replace(row, row + kRowWidth, '\0', ' ');
-
+    devices.buildRow(count, name, address, b[24]);
     devices.deviceCount = count + 1;
-    newDeviceSeen = 1;
+    newDeviceSeen = true;
 }
 
-void Link::onConfigBlock(const std::uint8_t* b, std::size_t) {
+void Link::onConfigBlock(const std::uint8_t* b, std::size_t length, std::uint32_t source) {
+    // Only a whole block, only while the chain waits for it, and only from the
+    // appliance asked: anything else would put a stranger's (or a zeroed) block
+    // under the login check and, on Save, back onto the appliance.
+    if (length < kHeaderSize + DeviceConfig::kSize)
+        return;
+    if (awaitedReply != kReadConfig)
+        return;
+    if (source != 0 && targetAddress != kBroadcastAddress && source != targetAddress)
+        return;
     std::memcpy(config_.data(), b + 8, DeviceConfig::kSize);
+    configReceived = true;
     awaitedReply = 0;
 }
 
-void Link::onDialResult(const std::uint8_t* b, std::size_t) {
+void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
+    if (!practice_.running)
+        return;
     const std::uint8_t code = b[8];
     if (code == 0) {
         awaitedReply = kTerminalResponse;
-        showPracticeProgress(ui(), 5, config_);
-        terminalEnd = 0;
-        terminalOverflowReported = false;
+        showPracticeProgress(ui_, PracticeEvent::TerminalLogin, config_);
+        practice_.terminalEnd = 0;
+        practice_.terminalOverflowReported = false;
         return;
     }
-    ui().setPracticeStatus(dialResultText(code));
+    ui_.setPracticeStatus(dialResultText(code));
     sendRequest(kHangUp);
 }
 
-void Link::onLoginResult(const std::uint8_t* b, std::size_t) {
+void Link::onLoginResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
+    if (!practice_.running)
+        return;
     const std::uint8_t code = b[8];
     if (code == 0) {
-        hangupAfterSuccess = 1;
-        showPracticeProgress(ui(), 9, config_);
+        practice_.hangupAfterSuccess = true;
+        showPracticeProgress(ui_, PracticeEvent::Success, config_);
     } else {
-        ui().setPracticeStatus(pppResultText(code));
+        ui_.setPracticeStatus(pppResultText(code));
     }
     sendRequest(kHangUp);
 }
 
-void Link::onTerminalData(const std::uint8_t* b, std::size_t length) {
-    terminalDirty = 1;
+void Link::onTerminalData(const std::uint8_t* b, std::size_t length, std::uint32_t) {
+    if (!practice_.running)
+        return;
+    practice_.terminalDirty = true;
     // The length field may claim more than the datagram carries.
     const std::size_t carried = length > 10 ? length - 10 : 0;
     const std::size_t dataLength = std::min<std::size_t>(readLe16(b + 8), carried);
     const std::uint8_t* data = b + 10;
 
-    if (loginKind == kLoginUndecided) {
-        scriptSlot = -1;
-        pppSeen = 0;
-        const int r = appendTerminalData(data, dataLength);
-        loginKind = std::uint8_t(r);
+    if (practice_.loginKind == kLoginUndecided) {
+        practice_.scriptSlot = -1;
+        practice_.pppSeen = false;
+        const int r = appendTerminal(data, dataLength);
+        practice_.loginKind = std::uint8_t(r);
         if (r == 1) {
             // The login the user is about to type becomes the new script.
-            config_.setLoginMode(kLoginTerminal);
+            config_.setLoginMode(LoginMode::Terminal);
             config_.clearLoginArea();
-            if (!ui().runLoginTerminal())
+            if (!ui_.runLoginTerminal())
                 sendRequest(kHangUp);
         } else {
-            config_.setLoginMode(kLoginPpp);
-            showPracticeProgress(ui(), 4, config_);
+            config_.setLoginMode(LoginMode::Ppp);
+            showPracticeProgress(ui_, PracticeEvent::PppConnecting, config_);
             sendRequest(kLogin);
         }
-    } else if (loginKind == kLoginTerminal) {
-        if (appendTerminalData(data, dataLength) == 2) {
-            showPracticeProgress(ui(), 4, config_);
+    } else if (practice_.loginKind == kLoginTerminal) {
+        if (appendTerminal(data, dataLength) == 2) {
+            showPracticeProgress(ui_, PracticeEvent::PppConnecting, config_);
             sendRequest(kLogin);
         }
     }
 }
 
-void Link::onAcknowledgement(const std::uint8_t*, std::size_t) {
-    awaitedReply = 0;
+void Link::onAcknowledgement(const std::uint8_t* b, std::size_t, std::uint32_t) {
+    takeAnswer(b[6] & ~kReplyBit);
 }
 
-void Link::onResetAck(const std::uint8_t*, std::size_t) {
-    awaitedReply = 0;
-    ui().showMessage("VARN : Device is resetting now.", MessageIcon::Information);
+void Link::onResetAck(const std::uint8_t*, std::size_t, std::uint32_t) {
+    // Said once per reset we asked for: a repeated or unasked acknowledgement
+    // (anyone on the LAN can send one) shows nothing.
+    if (!resetPending)
+        return;
+    resetPending = false;
+    takeAnswer(kReset);
+    ui_.showMessage("VARN : Device is resetting now.", MessageIcon::Information);
 }
 
-void Link::onHangUpAck(const std::uint8_t*, std::size_t) {
-    awaitedReply = 0;
-    if (hangupAfterSuccess == 1) {
-        hangupAfterSuccess = 0;
-        showPracticeProgress(ui(), 153, config_);
+void Link::onHangUpAck(const std::uint8_t*, std::size_t, std::uint32_t) {
+    if (!takeAnswer(kHangUp))
+        return;
+    if (practice_.hangupAfterSuccess) {
+        practice_.hangupAfterSuccess = false;
+        showPracticeProgress(ui_, PracticeEvent::Ready, config_);
     }
 }
 
-void Link::onFirmwareVersions(const std::uint8_t* b, std::size_t) {
+void Link::onFirmwareVersions(const std::uint8_t* b, std::size_t, std::uint32_t) {
+    if (!takeAnswer(kVersions))
+        return;
     const std::size_t n = sizeof proxyFirmwareVersion - 1;
     copyAsText(reinterpret_cast<std::uint8_t*>(proxyFirmwareVersion), b + 24, n);
     proxyFirmwareVersion[n] = 0;
-    awaitedReply = 0;
 }
 
-void Link::onStatusRow(const std::uint8_t* b, std::size_t length) {
+void Link::onStatusRow(const std::uint8_t* b, std::size_t length, std::uint32_t) {
     buildMonitorRow(monitor, b, length);
 }
 
-int Link::appendTerminalData(const std::uint8_t* data, std::size_t length) {
-    if (data == nullptr)
-        length = 0;
-    // PPP framing: flag, address, escaped control of an HDLC frame start.
-    if (length >= 4) {
-        static constexpr std::uint8_t kPppStart[4] = {0x7E, 0xFF, 0x7D, 0x23};
-        for (std::size_t p = 0; p + 7 <= length; ++p) {
-            if (std::memcmp(data + p, kPppStart, sizeof kPppStart) == 0) {
-                pppSeen = 1;
-                return 2;
-            }
-        }
+int Link::appendTerminal(const std::uint8_t* data, std::size_t length) {
+    bool overflowed = false;
+    const int r = practice_.appendTerminalData(data, length, &overflowed);
+    if (overflowed && !practice_.terminalOverflowReported) {
+        practice_.terminalOverflowReported = true;
+        ui_.showMessage(kTerminalFull, MessageIcon::Warning);
     }
-    if (pppSeen == 1)
-        return 2;
-
-    // Keep room for the terminating NUL; what does not fit is cut, and the user
-    // hears of it once.
-    const std::size_t end = std::min(terminalEnd, kTerminalTextSize - 1);
-    const std::size_t room = kTerminalTextSize - 1 - end;
-    const std::size_t n = std::min(length, room);
-    char* to = terminalText + end;
-    bool afterNul = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        afterNul = afterNul || data[i] == 0;
-        to[i] = afterNul ? '\0' : char(data[i]);
-    }
-    terminalEnd = end + n;
-    terminalText[terminalEnd] = 0;
-    if (n < length && !terminalOverflowReported) {
-        terminalOverflowReported = true;
-        ui().showMessage(kTerminalFull, MessageIcon::Warning);
-    }
-    return 1;
+    return r;
 }
 
 } // namespace varn

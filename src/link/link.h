@@ -15,13 +15,11 @@ namespace varn {
 class DatagramPort;
 class DeviceConfig;
 class UserInterface;
-
-inline constexpr std::size_t kTerminalTextSize = 20480;
+struct PracticeState;
 
 class Link {
   public:
-    // ui == nullptr uses the process's installed user interface.
-    Link(DatagramPort& port, DeviceConfig& config, UserInterface* ui = nullptr);
+    Link(DatagramPort& port, DeviceConfig& config, PracticeState& practice, UserInterface& ui);
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
@@ -33,60 +31,60 @@ class Link {
     // Reads one datagram and runs the handler of its type. Always 1.
     int dispatchReply();
 
-    // Runs the handler for a datagram already read (length bytes). Used by
-    // dispatchReply and by the fuzz target.
-    void handleDatagram(const std::uint8_t* datagram, std::size_t length);
+    // Runs the handler for a datagram already read (length bytes, from source;
+    // 0 when the sender is unknown). Used by dispatchReply and by the fuzz target.
+    void handleDatagram(const std::uint8_t* datagram, std::size_t length, std::uint32_t source = 0);
 
     // --- Shared state, polled by the dialogs on their own timers ---
+
+    // Type of the last request built; a reply clears it only when it answers
+    // that request (its type is the request's with bit 7 set).
     std::uint8_t awaitedReply = 0;
     std::uint32_t targetAddress = kBroadcastAddress; // network order
-    std::int32_t newDeviceSeen = 0;
+    bool newDeviceSeen = false;
     DeviceTable devices;
     MonitorTable monitor;
     char proxyFirmwareVersion[17] = {};
-
-    // Self-test and Login Terminal state.
-    std::uint8_t loginKind = kLoginUndecided;
-    std::int32_t pppSeen = 0;
-    std::int32_t scriptSlot = -1;
-    char terminalText[kTerminalTextSize] = {};
-    std::size_t terminalEnd = 0; // write position in terminalText
-    std::int32_t terminalDirty = 0;
-    std::int32_t hangupAfterSuccess = 0;
-    bool terminalOverflowReported = false;
-
-    // Stores terminal data (reply 5 payload) at terminalEnd. 1 when stored as
-    // text, 2 when PPP framing is seen now or was seen before.
-    int appendTerminalData(const std::uint8_t* data, std::size_t length);
+    // A configuration block from targetAddress was applied since the last read
+    // request went out.
+    bool configReceived = false;
+    // A reset was asked for and not yet acknowledged.
+    bool resetPending = false;
 
     DatagramPort& port() { return port_; }
     DeviceConfig& config() { return config_; }
-    UserInterface& ui();
+    PracticeState& practice() { return practice_; }
+    UserInterface& ui() { return ui_; }
 
   private:
-    // Runs the handler of a datagram in a zeroed 1536-byte buffer.
-    using Handler = void (Link::*)(const std::uint8_t*, std::size_t);
+    using Handler = void (Link::*)(const std::uint8_t*, std::size_t, std::uint32_t);
     using HandlerTable = std::array<Handler, kHighestReplyType + 1>;
     static const HandlerTable& handlerSlots();
 
-    void handleReply(const std::uint8_t* buffer, std::size_t length);
-    void onDiscovery(const std::uint8_t* buffer, std::size_t length);
-    void onConfigBlock(const std::uint8_t* buffer, std::size_t length);
-    void onDialResult(const std::uint8_t* buffer, std::size_t length);
-    void onLoginResult(const std::uint8_t* buffer, std::size_t length);
-    void onTerminalData(const std::uint8_t* buffer, std::size_t length);
-    void onAcknowledgement(const std::uint8_t* buffer, std::size_t length);
-    void onResetAck(const std::uint8_t* buffer, std::size_t length);
-    void onHangUpAck(const std::uint8_t* buffer, std::size_t length);
-    void onFirmwareVersions(const std::uint8_t* buffer, std::size_t length);
-    void onStatusRow(const std::uint8_t* buffer, std::size_t length);
+    // Runs the handler of a datagram in a zeroed 1536-byte buffer.
+    void handleReply(const std::uint8_t* buffer, std::size_t length, std::uint32_t source);
+    // True (and the marker cleared) when a reply of `type` answers the request
+    // that is awaited.
+    bool takeAnswer(std::uint8_t type);
+
+    void onDiscovery(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onConfigBlock(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onDialResult(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onLoginResult(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onTerminalData(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onAcknowledgement(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onResetAck(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onHangUpAck(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onFirmwareVersions(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+    void onStatusRow(const std::uint8_t* b, std::size_t length, std::uint32_t source);
+
+    // Stores terminal data and tells the user once when the buffer is full.
+    int appendTerminal(const std::uint8_t* data, std::size_t length);
 
     DatagramPort& port_;
     DeviceConfig& config_;
-    UserInterface* ui_;
+    PracticeState& practice_;
+    UserInterface& ui_;
 };
-
-// The process's link, over theEndpoint() and deviceConfig().
-Link& theLink();
 
 } // namespace varn

@@ -1,7 +1,10 @@
 #pragma once
-// Everything the link layer (and the endpoint) shows to the user goes through
-// this one narrow interface. The Qt application installs its implementation at
-// start; tests install a recorder that observes and answers without a screen.
+// Everything the link layer and the endpoint show to the user goes through this
+// one narrow interface: message boxes, the self-test's progress and the Login
+// Terminal. The Qt application gives its implementation to the endpoint and the
+// link at start; tests give a recorder that observes and answers without a screen.
+
+#include "link/practice_state.h"
 
 #include <string>
 
@@ -16,27 +19,53 @@ class UserInterface {
     // A modal message box with an OK button.
     virtual void showMessage(const std::string& text, MessageIcon icon) = 0;
 
-    // The open self-test dialog (template 108); ignored when none is open.
-    virtual void setPracticeControl(int id, bool enabled) = 0;
-    virtual void setPracticeStatus(const std::string& text) = 0; // control 1042
+    // The open self-test dialog; ignored when none is open.
+    virtual void setPracticeControl(PracticeControl control, bool enabled) = 0;
+    virtual void setPracticeStatus(const std::string& text) = 0;
     virtual void startPracticeTimer(int id, int milliseconds) = 0;
 
     // Runs the Login Terminal modally; true when it ended with OK.
     virtual bool runLoginTerminal() = 0;
 };
 
-// Shows nothing and answers "not OK": the default until an interface is installed.
+// Hands the self-test's progress to the self-test dialog registered in a
+// PracticeState (its practiceWindow), and only while that self-test runs.
+class PracticeForwardingUi : public UserInterface {
+  public:
+    explicit PracticeForwardingUi(const PracticeState& practice) : practice_(practice) {}
+
+    void setPracticeControl(PracticeControl control, bool enabled) override {
+        if (PracticeView* view = openView())
+            view->setControlEnabled(control, enabled);
+    }
+    void setPracticeStatus(const std::string& text) override {
+        if (PracticeView* view = openView())
+            view->setStatusText(text);
+    }
+    void startPracticeTimer(int id, int milliseconds) override {
+        if (PracticeView* view = openView())
+            view->startTimer(id, milliseconds);
+    }
+    bool runLoginTerminal() override {
+        PracticeView* view = openView();
+        return view != nullptr && view->runLoginTerminal();
+    }
+
+  private:
+    PracticeView* openView() const {
+        return practice_.running ? practice_.practiceWindow : nullptr;
+    }
+    const PracticeState& practice_;
+};
+
+// Shows nothing and answers "not OK".
 class SilentUserInterface : public UserInterface {
   public:
     void showMessage(const std::string&, MessageIcon) override {}
-    void setPracticeControl(int, bool) override {}
+    void setPracticeControl(PracticeControl, bool) override {}
     void setPracticeStatus(const std::string&) override {}
     void startPracticeTimer(int, int) override {}
     bool runLoginTerminal() override { return false; }
 };
-
-// The process's user interface (a SilentUserInterface until one is installed).
-UserInterface& userInterface();
-void installUserInterface(UserInterface* ui); // nullptr restores the silent one
 
 } // namespace varn

@@ -20,11 +20,16 @@ std::uint8_t addressOctet(std::uint32_t address, int i) {
     return reinterpret_cast<const std::uint8_t*>(&address)[i];
 }
 
+std::size_t dottedText(std::uint32_t address, char (&out)[16]) {
+    const int n =
+        std::snprintf(out, sizeof out, "%u.%u.%u.%u", addressOctet(address, 0),
+                      addressOctet(address, 1), addressOctet(address, 2), addressOctet(address, 3));
+    return n > 0 ? std::size_t(n) : 0;
+}
+
 std::string dottedText(std::uint32_t address) {
     char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", addressOctet(address, 0),
-                  addressOctet(address, 1), addressOctet(address, 2), addressOctet(address, 3));
-    return text;
+    return std::string(text, dottedText(address, text));
 }
 
 namespace {

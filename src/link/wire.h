@@ -42,12 +42,17 @@ inline constexpr std::uint8_t kLoginUndecided = 0xFF;
 inline constexpr std::uint8_t kLoginTerminal = 1;
 inline constexpr std::uint8_t kLoginPpp = 2;
 
+// The PPP password bytes that requests 4 and 15 carry.
+inline constexpr std::size_t kPppPasswordOnTheWire = 20;
+
 // Network-order address from four octets, first octet first.
 std::uint32_t makeAddress(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
 // The octet at position i (0 = first) of a network-order address.
 std::uint8_t addressOctet(std::uint32_t address, int i);
 // "192.168.1.254" for a network-order address.
 std::string dottedText(std::uint32_t address);
+// The same into out (NUL-terminated); returns its length.
+std::size_t dottedText(std::uint32_t address, char (&out)[16]);
 // Parses dotted-decimal text that ends at the first blank, tab or NUL, reading at
 // most maxLength characters. Returns kBroadcastAddress when the text is not an
 // address (as the classic inet_addr does).

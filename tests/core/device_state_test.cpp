@@ -50,6 +50,25 @@ TEST_F(MonitorTest, RowsCarryTheirColumnsByState) {
               padded("TERM         \tTerminal Login                  \t14400"));
     EXPECT_EQ(link.monitor.rowText(3), padded("IDLE         \tReady          "));
     EXPECT_EQ(link.monitor.rowText(4), padded("DIAL         \tDial Error - Telephone line Busy"));
+
+    // The columns under the Monitor's headings: a long state text stays in its own.
+    auto columns = [&](int i) {
+        const MonitorColumns c = splitMonitorRow(link.monitor.rowText(i));
+        return std::vector<std::string>{c.name, c.state, c.wan, c.speed};
+    };
+    EXPECT_EQ(columns(0),
+              (std::vector<std::string>{"BOX7", "ISP Connected", "203.0.113.45", "33600"}));
+    EXPECT_EQ(columns(1), (std::vector<std::string>{
+                              "ABCDEFGHIJKL", "PPP Error - IPCP Negotiation Failed !", "", ""}));
+    EXPECT_EQ(columns(2), (std::vector<std::string>{"TERM", "Terminal Login", "", "14400"}));
+    markMonitorUnknown(link.monitor, 1);
+    EXPECT_EQ(columns(0), (std::vector<std::string>{"BOX7", "Unknown", "", ""}));
+}
+
+// A name's control characters would break the columns: they show as blanks.
+TEST_F(MonitorTest, ControlCharactersInNamesShowAsBlanks) {
+    receive(statusReply("A\tB\nC\x7f", 0, 0));
+    EXPECT_EQ(link.monitor.rowText(0), padded("A B C        \tReady          "));
 }
 
 TEST_F(MonitorTest, AListedApplianceKeepsItsRow) {
@@ -124,12 +143,12 @@ TEST(PracticeProgress, DialingShowsThePhoneNumberAndOtherEventsNothing) {
     RecordingUi ui;
     DeviceConfig config;
     config.setPhoneNumber("0123456789012345");
-    showPracticeProgress(ui, 3, config);
+    showPracticeProgress(ui, PracticeEvent::Dialing, config);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1041", "enable 1038",
                                                    "status Dialing... 0123456789012345"}));
     ui.events.clear();
     for (int event : {0, 1, 2, 6, 8, 10, 152, 154, -1})
-        showPracticeProgress(ui, event, config);
+        showPracticeProgress(ui, PracticeEvent(event), config);
     EXPECT_TRUE(ui.events.empty());
 }
 

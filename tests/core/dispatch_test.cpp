@@ -21,7 +21,7 @@ class DispatchTest : public ::testing::Test, protected LinkOver<> {
     void SetUp() override { link.targetAddress = kTarget; }
 
     void dispatch(const Bytes& d) {
-        port.incoming.push_back(d);
+        port.queue(d);
         EXPECT_EQ(link.dispatchReply(), 1);
     }
 
@@ -53,14 +53,14 @@ TEST_F(DispatchTest, DiscoveryBuildsOneRowPerAppliance) {
     dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 5, makeAddress(10, 0, 0, 1)));
     ASSERT_EQ(link.devices.deviceCount, 1);
     EXPECT_EQ(link.devices.rowText(0), padded("BOX7         \t10.0.0.9       \tISP Connected  "));
-    EXPECT_EQ(link.newDeviceSeen, 1);
+    EXPECT_TRUE(link.newDeviceSeen);
     EXPECT_EQ(port.localAddress, makeAddress(10, 0, 0, 1));
 
     // The same appliance again adds nothing; the local address is learned only once.
-    link.newDeviceSeen = 0;
+    link.newDeviceSeen = false;
     dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0, makeAddress(10, 0, 0, 77)));
     EXPECT_EQ(link.devices.deviceCount, 1);
-    EXPECT_EQ(link.newDeviceSeen, 0);
+    EXPECT_FALSE(link.newDeviceSeen);
 
     // A full-width name, and states of 6 and more listed as Ready.
     dispatch(discovery(name("ABCDEFGHIJKL"), makeAddress(192, 168, 100, 200), 6,
@@ -74,10 +74,21 @@ TEST_F(DispatchTest, DiscoveryBuildsOneRowPerAppliance) {
     EXPECT_EQ(link.devices.addressText(1), "192.168.100.200");
 }
 
+// A tab or a line end in a name would shift the columns or fake the address.
+TEST_F(DispatchTest, ControlCharactersInNamesShowAsBlanks) {
+    dispatch(discovery(bytes("EVIL\t1.2.3.4\n", 12), makeAddress(10, 0, 0, 9), 0));
+    ASSERT_EQ(link.devices.deviceCount, 1);
+    EXPECT_EQ(link.devices.rowText(0), padded("EVIL 1.2.3.4 \t10.0.0.9       \tReady          "));
+    EXPECT_EQ(link.devices.addressText(0), "10.0.0.9");
+    // The same appliance again is recognised as listed.
+    dispatch(discovery(bytes("EVIL\t1.2.3.4\n", 12), makeAddress(10, 0, 0, 9), 0));
+    EXPECT_EQ(link.devices.deviceCount, 1);
+}
+
 TEST_F(DispatchTest, DiscoveryWithoutNameAddsNoRow) {
     dispatch(discovery(name(""), makeAddress(10, 0, 0, 9), 0));
     EXPECT_EQ(link.devices.deviceCount, 0);
-    EXPECT_EQ(link.newDeviceSeen, 0);
+    EXPECT_FALSE(link.newDeviceSeen);
     EXPECT_EQ(port.localAddress, 0u);
 }
 
@@ -99,35 +110,39 @@ TEST_F(DispatchTest, AFiftyFirstApplianceIsNotListed) {
         dispatch(discovery(name("BOX"), makeAddress(10, 0, 1, std::uint8_t(i)), 0));
     ASSERT_EQ(link.devices.deviceCount, kTableRows);
     const std::string last = link.devices.rowText(kTableRows - 1);
-    link.newDeviceSeen = 0;
+    link.newDeviceSeen = false;
     dispatch(discovery(name("EXTRA"), makeAddress(10, 0, 2, 1), 0));
     EXPECT_EQ(link.devices.deviceCount, kTableRows);
     EXPECT_EQ(link.devices.rowText(kTableRows - 1), last);
-    EXPECT_EQ(link.newDeviceSeen, 0);
+    EXPECT_FALSE(link.newDeviceSeen);
     EXPECT_EQ(link.devices.selectedIndex, 0); // the field after the rows is untouched
 }
 
 // Everything a stray datagram could change.
 struct Snapshot {
     Bytes state;
-    explicit Snapshot(const Link& l, const DeviceConfig& c, const MemoryPort& p) {
+    explicit Snapshot(const Link& l, const PracticeState& t, const DeviceConfig& c,
+                      const MemoryPort& p) {
         auto add = [&](const void* at, std::size_t n) {
             const auto* b = static_cast<const std::uint8_t*>(at);
             state.insert(state.end(), b, b + n);
         };
         add(&l.awaitedReply, 1);
         add(&l.targetAddress, 4);
-        add(&l.newDeviceSeen, 4);
+        add(&l.newDeviceSeen, 1);
         add(&l.devices, sizeof l.devices);
         add(&l.monitor, sizeof l.monitor);
         add(l.proxyFirmwareVersion, sizeof l.proxyFirmwareVersion);
-        add(&l.loginKind, 1);
-        add(&l.pppSeen, 4);
-        add(&l.scriptSlot, 4);
-        add(l.terminalText, sizeof l.terminalText);
-        add(&l.terminalEnd, sizeof l.terminalEnd);
-        add(&l.terminalDirty, 4);
-        add(&l.hangupAfterSuccess, 4);
+        add(&l.configReceived, 1);
+        add(&l.resetPending, 1);
+        add(&t.loginKind, 1);
+        add(&t.pppSeen, 1);
+        add(&t.scriptSlot, 4);
+        if (t.terminalText)
+            add(t.terminalText.get(), kTerminalTextSize);
+        add(&t.terminalEnd, sizeof t.terminalEnd);
+        add(&t.terminalDirty, 1);
+        add(&t.hangupAfterSuccess, 1);
         add(c.data(), DeviceConfig::kSize);
         add(&p.localAddress, 4);
     }
@@ -136,8 +151,7 @@ struct Snapshot {
 
 TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
     link.awaitedReply = 33;
-    link.loginKind = kLoginUndecided;
-    const Snapshot before(link, config, port);
+    const Snapshot before(link, practice, config, port);
 
     Bytes request = discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0);
     request[6] = 1; // bit 7 clear: a request, e.g. our own broadcast
@@ -158,32 +172,82 @@ TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
     dispatch(bytes("Quorix"));          // no type byte at all
     EXPECT_EQ(link.dispatchReply(), 1); // nothing queued
 
-    EXPECT_TRUE(Snapshot(link, config, port) == before);
+    EXPECT_TRUE(Snapshot(link, practice, config, port) == before);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_TRUE(ui.events.empty());
 }
 
-TEST_F(DispatchTest, AcknowledgementsClearTheAwaitedReply) {
+// Anyone on the LAN can send replies: those that answer nothing we asked, or that
+// belong to a self-test when none runs, change nothing and send nothing.
+TEST_F(DispatchTest, UnaskedRepliesChangeNothing) {
+    practice.obtainTerminalText();
+    link.awaitedReply = 33;
+    const Snapshot before(link, practice, config, port);
+
+    Bytes block = reply(2, 520);
+    std::memset(block.data() + 8, 0x41, 512);
+    dispatch(block); // no read awaited
+    for (int type : {7, 8, 9, 11, 12, 13, 14, 15})
+        dispatch(reply(std::uint8_t(type), 8)); // acknowledging what we never sent
+    Bytes dial = reply(3, 9);
+    dispatch(dial);
+    dial[8] = 4;
+    dispatch(dial);
+    Bytes login = reply(4, 9);
+    dispatch(login);
+    dispatch(terminalData(bytes("login:")));
+    dispatch(terminalData(bytes("\x7e\xff\x7d\x23\xc0\x21\x7d", 7)));
+
+    EXPECT_TRUE(Snapshot(link, practice, config, port) == before);
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(DispatchTest, AReplyClearsTheMarkerOnlyWhenItAnswersTheAwaitedRequest) {
     for (int type : {7, 11, 12, 13, 14, 15}) {
         link.awaitedReply = std::uint8_t(type);
+        dispatch(reply(std::uint8_t(type == 7 ? 11 : 7), 8)); // another request's answer
+        EXPECT_EQ(link.awaitedReply, type);
         dispatch(reply(std::uint8_t(type), 8));
         EXPECT_EQ(link.awaitedReply, 0) << type;
     }
-    link.awaitedReply = 8;
-    dispatch(reply(8, 8));
-    EXPECT_EQ(link.awaitedReply, 0);
-    EXPECT_EQ(ui.events, std::vector<std::string>{"message I: VARN : Device is resetting now."});
+    // A late firmware reply does not end the wait for the configuration.
+    link.awaitedReply = 2;
+    dispatch(reply(33, 56));
+    EXPECT_EQ(link.awaitedReply, 2);
     EXPECT_TRUE(port.sent.empty());
 }
 
-TEST_F(DispatchTest, ConfigurationReplyReplacesTheBlock) {
+TEST_F(DispatchTest, TheResetIsAnnouncedOncePerResetAskedFor) {
+    link.sendRequest(kReset);
+    dispatch(reply(8, 8));
+    dispatch(reply(8, 8)); // repeated
+    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(ui.events, std::vector<std::string>{"message I: VARN : Device is resetting now."});
+    EXPECT_FALSE(link.resetPending);
+}
+
+TEST_F(DispatchTest, ConfigurationReplyReplacesTheBlockWhenItIsAwaitedAndWhole) {
     Bytes d = reply(2, 520);
     for (std::size_t i = 8; i < d.size(); ++i)
         d[i] = std::uint8_t(i);
-    link.awaitedReply = 2;
-    dispatch(d);
+    link.sendRequest(kReadConfig);
+    const DeviceConfig before = config;
+
+    // Cut short by two bytes, or from another host than the one asked: ignored.
+    port.queue(Bytes(d.begin(), d.end() - 2), kTarget);
+    port.queue(d, makeAddress(10, 0, 0, 66));
+    link.dispatchReply();
+    link.dispatchReply();
+    EXPECT_TRUE(config == before);
+    EXPECT_EQ(link.awaitedReply, kReadConfig);
+    EXPECT_FALSE(link.configReceived);
+
+    port.queue(d, kTarget);
+    link.dispatchReply();
     EXPECT_EQ(Bytes(config.data(), config.data() + 512), Bytes(d.begin() + 8, d.end()));
     EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_TRUE(link.configReceived);
 }
 
 TEST_F(DispatchTest, BytesAShortReplyLacksReadAsZero) {
@@ -192,17 +256,17 @@ TEST_F(DispatchTest, BytesAShortReplyLacksReadAsZero) {
     std::memset(noise.data() + 8, 0xEE, 1528);
     dispatch(noise);
 
-    Bytes shortConfig = reply(2, 12);
-    put(shortConfig, 8, bytes("ABCD"));
-    dispatch(shortConfig);
-    Bytes expected(512, 0);
-    put(expected, 0, bytes("ABCD"));
-    EXPECT_EQ(Bytes(config.data(), config.data() + 512), expected);
+    Bytes shortVersions = reply(33, 26);
+    put(shortVersions, 24, bytes("V2"));
+    link.awaitedReply = 33;
+    dispatch(shortVersions);
+    EXPECT_STREQ(link.proxyFirmwareVersion, "V2");
 
     // The same through handleDatagram, which the fuzz target uses.
-    std::memset(config.data(), 0x55, 512);
-    link.handleDatagram(shortConfig.data(), shortConfig.size());
-    EXPECT_EQ(Bytes(config.data(), config.data() + 512), expected);
+    std::memset(link.proxyFirmwareVersion, 'x', 16);
+    link.awaitedReply = 33;
+    link.handleDatagram(shortVersions.data(), shortVersions.size());
+    EXPECT_STREQ(link.proxyFirmwareVersion, "V2");
 }
 
 TEST_F(DispatchTest, FirmwareVersionIsKeptAsText) {
@@ -216,6 +280,7 @@ TEST_F(DispatchTest, FirmwareVersionIsKeptAsText) {
     EXPECT_EQ(link.awaitedReply, 0);
 
     put(d, 24, bytes("0123456789ABCDEF"));
+    link.awaitedReply = 33;
     dispatch(d);
     EXPECT_STREQ(link.proxyFirmwareVersion, "0123456789ABCDEF");
 }
@@ -227,18 +292,21 @@ class SelfTestDispatch : public DispatchTest {
         config.setPhoneNumber("5551234");
         config.setPppUserName("alice");
         config.setPppPassword("secret");
-        link.loginKind = kLoginUndecided;
+        practice.running = true;
+        practice.loginKind = kLoginUndecided;
+        ASSERT_TRUE(practice.obtainTerminalText());
     }
     std::uint8_t lastSentType() const { return port.sent.back().data.at(6); }
+    const char* text() const { return practice.terminalText.get(); }
 };
 
 TEST_F(SelfTestDispatch, DialResult) {
-    link.terminalEnd = 300;
+    practice.terminalEnd = 300;
     link.awaitedReply = 3;
     Bytes ok = reply(3, 9);
     dispatch(ok);
     EXPECT_EQ(link.awaitedReply, 5);
-    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_EQ(practice.terminalEnd, 0u);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1038", "disable 1041", "enable 1039",
                                                    "status Terminal Mode Login ..."}));
     EXPECT_TRUE(port.sent.empty());
@@ -262,7 +330,7 @@ TEST_F(SelfTestDispatch, DialResult) {
 TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     link.awaitedReply = 4;
     dispatch(reply(4, 9));
-    EXPECT_EQ(link.hangupAfterSuccess, 1);
+    EXPECT_TRUE(practice.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1040", "enable 1041",
                                                    "status Success ! Now, hang up phone ..."}));
     ASSERT_EQ(port.sent.size(), 1u);
@@ -273,7 +341,7 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     ui.events.clear();
     dispatch(reply(9, 8));
     EXPECT_EQ(link.awaitedReply, 0);
-    EXPECT_EQ(link.hangupAfterSuccess, 0);
+    EXPECT_FALSE(practice.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 2", "enable 1", "status Device ready !",
                                                    "timer 18 100"}));
     ui.events.clear();
@@ -284,17 +352,17 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     failed[8] = 3;
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status PPP Error - IPCP Negotiation Failed !"});
-    EXPECT_EQ(link.hangupAfterSuccess, 0);
+    EXPECT_FALSE(practice.hangupAfterSuccess);
     EXPECT_EQ(port.sent.size(), 2u);
     EXPECT_EQ(lastSentType(), 9);
 }
 
 TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
-    config.setLoginMode(2);
+    config.setLoginMode(LoginMode::Ppp);
     config.setScriptResponses({"old", "script", "", ""});
     config.bytes[217] = 0x99; // just after the login area
-    link.pppSeen = 1;
-    link.scriptSlot = 3;
+    practice.pppSeen = true;
+    practice.scriptSlot = 3;
     bool sawClearedScript = false;
     ui.duringTerminal = [&] {
         sawClearedScript = config.loginMode() == 1 &&
@@ -306,12 +374,12 @@ TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
 
     EXPECT_TRUE(sawClearedScript);
     EXPECT_EQ(config.bytes[217], 0x99);
-    EXPECT_EQ(link.loginKind, kLoginTerminal);
-    EXPECT_EQ(link.scriptSlot, -1);
-    EXPECT_EQ(link.pppSeen, 0);
-    EXPECT_EQ(link.terminalDirty, 1);
-    EXPECT_STREQ(link.terminalText, "login:Password:");
-    EXPECT_EQ(link.terminalEnd, 15u);
+    EXPECT_EQ(practice.loginKind, kLoginTerminal);
+    EXPECT_EQ(practice.scriptSlot, -1);
+    EXPECT_FALSE(practice.pppSeen);
+    EXPECT_TRUE(practice.terminalDirty);
+    EXPECT_STREQ(text(), "login:Password:");
+    EXPECT_EQ(practice.terminalEnd, 15u);
     // Not ended with OK: hang up.
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(lastSentType(), 9);
@@ -326,10 +394,10 @@ TEST_F(SelfTestDispatch, LoginTerminalEndedWithOkSendsNothing) {
 
 TEST_F(SelfTestDispatch, PppFramingStartsThePppLogin) {
     dispatch(terminalData(bytes("\x7e\xff\x7d\x23\xc0\x21\x7d", 7)));
-    EXPECT_EQ(link.loginKind, kLoginPpp);
+    EXPECT_EQ(practice.loginKind, kLoginPpp);
     EXPECT_EQ(config.loginMode(), 2);
-    EXPECT_EQ(link.pppSeen, 1);
-    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_TRUE(practice.pppSeen);
+    EXPECT_EQ(practice.terminalEnd, 0u);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1039", "disable 1041", "enable 1040",
                                                    "status PPP Connecting ..."}));
     ASSERT_EQ(port.sent.size(), 1u);
@@ -340,17 +408,17 @@ TEST_F(SelfTestDispatch, PppFramingStartsThePppLogin) {
     // Terminal data during a PPP login is ignored.
     ui.events.clear();
     dispatch(terminalData(bytes("more text")));
-    EXPECT_EQ(link.terminalEnd, 0u);
+    EXPECT_EQ(practice.terminalEnd, 0u);
     EXPECT_EQ(port.sent.size(), 1u);
     EXPECT_TRUE(ui.events.empty());
 }
 
 TEST_F(SelfTestDispatch, PppAfterATerminalLoginLogsInWithKindOne) {
-    link.loginKind = kLoginTerminal;
+    practice.loginKind = kLoginTerminal;
     dispatch(terminalData(bytes("welcome\r\n")));
     EXPECT_TRUE(port.sent.empty());
     dispatch(terminalData(bytes("xx\x7e\xff\x7d\x23\x01\x02\x03", 9)));
-    EXPECT_EQ(link.loginKind, kLoginTerminal);
+    EXPECT_EQ(practice.loginKind, kLoginTerminal);
     ASSERT_EQ(port.sent.size(), 1u);
     Bytes login = bytes("Quorix\x04\0\x01", 9);
     login.resize(61, 0);
@@ -358,66 +426,68 @@ TEST_F(SelfTestDispatch, PppAfterATerminalLoginLogsInWithKindOne) {
 }
 
 TEST_F(SelfTestDispatch, TerminalDataLengthIsBoundByWhatArrived) {
-    link.loginKind = kLoginTerminal;
+    practice.loginKind = kLoginTerminal;
     dispatch(terminalData(bytes("hello"), 1000));
-    EXPECT_EQ(link.terminalEnd, 5u);
-    EXPECT_STREQ(link.terminalText, "hello");
+    EXPECT_EQ(practice.terminalEnd, 5u);
+    EXPECT_STREQ(text(), "hello");
     dispatch(terminalData(bytes("abcdef"), 3));
-    EXPECT_STREQ(link.terminalText, "helloabc");
+    EXPECT_STREQ(text(), "helloabc");
 }
 
 TEST_F(SelfTestDispatch, FullTerminalBufferCutsTextAndSaysSoOnce) {
-    link.loginKind = kLoginTerminal;
-    link.terminalEnd = kTerminalTextSize - 10;
+    practice.loginKind = kLoginTerminal;
+    practice.terminalEnd = kTerminalTextSize - 10;
     dispatch(terminalData(Bytes(20, 'x')));
-    EXPECT_EQ(link.terminalEnd, kTerminalTextSize - 1);
-    EXPECT_EQ(link.terminalText[kTerminalTextSize - 2], 'x');
-    EXPECT_EQ(link.terminalText[kTerminalTextSize - 1], 0);
+    EXPECT_EQ(practice.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(text()[kTerminalTextSize - 2], 'x');
+    EXPECT_EQ(text()[kTerminalTextSize - 1], 0);
     dispatch(terminalData(Bytes(20, 'y')));
-    EXPECT_EQ(link.terminalEnd, kTerminalTextSize - 1);
-    EXPECT_EQ(link.terminalText[kTerminalTextSize - 1], 0);
+    EXPECT_EQ(practice.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(text()[kTerminalTextSize - 1], 0);
 
     EXPECT_EQ(ui.events,
               std::vector<std::string>{
                   "message W: VARN : Terminal buffer is full, further text is not shown."});
-    EXPECT_EQ(link.loginKind, kLoginTerminal); // the login goes on
+    EXPECT_EQ(practice.loginKind, kLoginTerminal); // the login goes on
     EXPECT_TRUE(port.sent.empty());
 
     // A new dial starts a fresh buffer, and a new warning when it fills.
     dispatch(reply(3, 9));
-    EXPECT_FALSE(link.terminalOverflowReported);
+    EXPECT_FALSE(practice.terminalOverflowReported);
 }
 
 TEST(TerminalScan, ShortDataIsNeverScannedForPpp) {
-    MemoryPort port;
-    DeviceConfig config;
-    RecordingUi ui;
-    Link link(port, config, &ui);
+    PracticeState practice;
+    ASSERT_TRUE(practice.obtainTerminalText());
+    auto append = [&](const std::uint8_t* data, std::size_t n) {
+        return practice.appendTerminalData(data, n, nullptr);
+    };
     const std::uint8_t six[6] = {0x7E, 0xFF, 0x7D, 0x23, 0x41, 0x42};
-    EXPECT_EQ(link.appendTerminalData(six, 6), 1);
-    EXPECT_EQ(link.pppSeen, 0);
-    EXPECT_EQ(link.terminalEnd, 6u);
+    EXPECT_EQ(append(six, 6), 1);
+    EXPECT_FALSE(practice.pppSeen);
+    EXPECT_EQ(practice.terminalEnd, 6u);
 
     // Framing that starts in the last six positions is not seen either.
     const std::uint8_t late[8] = {'a', 'b', 0x7E, 0xFF, 0x7D, 0x23, 'c', 'd'};
-    EXPECT_EQ(link.appendTerminalData(late, 8), 1);
+    EXPECT_EQ(append(late, 8), 1);
     const std::uint8_t early[8] = {'a', 0x7E, 0xFF, 0x7D, 0x23, 'b', 'c', 'd'};
-    EXPECT_EQ(link.appendTerminalData(early, 8), 2);
-    EXPECT_EQ(link.pppSeen, 1);
-    EXPECT_EQ(link.terminalEnd, 14u);
+    EXPECT_EQ(append(early, 8), 2);
+    EXPECT_TRUE(practice.pppSeen);
+    EXPECT_EQ(practice.terminalEnd, 14u);
 
     // Once seen, text is no longer stored.
     const std::uint8_t text[3] = {'x', 'y', 'z'};
-    EXPECT_EQ(link.appendTerminalData(text, 3), 2);
-    EXPECT_EQ(link.terminalEnd, 14u);
+    EXPECT_EQ(append(text, 3), 2);
+    EXPECT_EQ(practice.terminalEnd, 14u);
 
     // Bytes after a NUL inside the data are stored as NULs.
-    link.pppSeen = 0;
-    link.terminalEnd = 0;
+    practice.pppSeen = false;
+    practice.terminalEnd = 0;
     const std::uint8_t withNul[5] = {'a', 0, 'b', 'c', 'd'};
-    EXPECT_EQ(link.appendTerminalData(withNul, 5), 1);
-    EXPECT_EQ(Bytes(link.terminalText, link.terminalText + 6), (Bytes{'a', 0, 0, 0, 0, 0}));
-    EXPECT_EQ(link.terminalEnd, 5u);
+    EXPECT_EQ(append(withNul, 5), 1);
+    const char* t = practice.terminalText.get();
+    EXPECT_EQ(Bytes(t, t + 6), (Bytes{'a', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(practice.terminalEnd, 5u);
 }
 
 } // namespace

@@ -114,11 +114,11 @@ class EndpointTest : public ::testing::Test {
             return "<nothing>";
         }
         std::uint8_t buffer[kDatagramSize] = {};
-        std::size_t n = 0;
-        if (e.receiveDatagram(buffer, sizeof buffer, &n) != 0) {
+        DatagramInfo info;
+        if (e.receiveDatagram(buffer, sizeof buffer, &info) != 0) {
             return "<none>";
         }
-        return std::string(reinterpret_cast<char*>(buffer), n);
+        return std::string(reinterpret_cast<char*>(buffer), info.length);
     }
 
     EndpointSettings settings;
@@ -127,7 +127,7 @@ class EndpointTest : public ::testing::Test {
 };
 
 TEST_F(EndpointTest, OpensOnLoopbackAndLearnsTheLocalAddress) {
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
     EXPECT_EQ(endpoint.endpointReady, 1);
     EXPECT_EQ(endpoint.socketError, 0);
@@ -139,7 +139,7 @@ TEST_F(EndpointTest, OpensOnLoopbackAndLearnsTheLocalAddress) {
 }
 
 TEST_F(EndpointTest, SkipsForeignDatagramsAndAcceptsTheBareMagic) {
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
     Peer appliance(settings.devicePort, htonl(0x7F000002));
     const std::uint32_t us = htonl(INADDR_LOOPBACK);
@@ -161,7 +161,7 @@ TEST_F(EndpointTest, SkipsForeignDatagramsAndAcceptsTheBareMagic) {
 }
 
 TEST_F(EndpointTest, HearsUnicastAndBroadcastReplies) {
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
     Peer appliance(settings.devicePort, htonl(0x7F000003));
     appliance.sendTo("Quorix\x81 unicast", htonl(INADDR_LOOPBACK), settings.localPort);
@@ -171,7 +171,7 @@ TEST_F(EndpointTest, HearsUnicastAndBroadcastReplies) {
 }
 
 TEST_F(EndpointTest, BroadcastsLeaveFromTheLocalAddressAndUnicastsReachTheirTarget) {
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     ASSERT_EQ(endpoint.openEndpoint(&watcher), 0);
     Peer appliances(settings.devicePort);
 
@@ -187,7 +187,7 @@ TEST_F(EndpointTest, BroadcastsLeaveFromTheLocalAddressAndUnicastsReachTheirTarg
 }
 
 TEST_F(EndpointTest, SendFailuresAreReportedOnlyAfterASuccessfulOpening) {
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     std::uint8_t big[kDatagramSize + 1] = {};
     EXPECT_EQ(endpoint.sendDatagram(big, 8, htonl(INADDR_LOOPBACK)), -1);
     EXPECT_TRUE(messages.shown.empty());
@@ -207,7 +207,7 @@ TEST_F(EndpointTest, ARefusedNotificationFailsTheOpening) {
     struct Refusing : SocketWatcher {
         bool watchSocket(int) override { return false; }
     } refusing;
-    UdpEndpoint endpoint(settings, &messages);
+    UdpEndpoint endpoint(settings, messages);
     EXPECT_EQ(endpoint.openEndpoint(&refusing), -1);
     EXPECT_NE(endpoint.socketError, 0);
     EXPECT_EQ(endpoint.endpointReady, 0);
@@ -236,7 +236,7 @@ TEST_F(EndpointTest, NoRouteSaysSoAndOpeningGoesOn) {
             return 3;
         }
         settings.probeAddress = kBroadcastAddress;
-        UdpEndpoint endpoint(settings, &messages);
+        UdpEndpoint endpoint(settings, messages);
         if (endpoint.openEndpoint(&watcher) != 0 || endpoint.endpointReady != 1) {
             return 4;
         }
@@ -266,7 +266,7 @@ TEST(EndpointPrivilegedPort, AnUnprivilegedUserIsToldAboutPort777) {
         settings.devicePort = freePort();
         settings.broadcastAddress = kLoopbackBroadcast;
         settings.probeAddress = kLoopbackBroadcast;
-        UdpEndpoint endpoint(settings, &messages);
+        UdpEndpoint endpoint(settings, messages);
         if (endpoint.openEndpoint(&watcher) != 0 || endpoint.endpointReady != 1) {
             return 4;
         }

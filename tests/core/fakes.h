@@ -5,6 +5,7 @@
 #include "config/device_config.h"
 #include "link/datagram_port.h"
 #include "link/link.h"
+#include "link/practice_state.h"
 #include "link/user_interface.h"
 #include "link/wire.h"
 
@@ -14,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace varn::fakes {
@@ -54,10 +56,20 @@ struct SentDatagram {
     std::uint32_t address;
 };
 
+// A datagram waiting to be read, and who sent it (0: unknown).
+struct QueuedDatagram {
+    Bytes data;
+    std::uint32_t source = 0;
+};
+
 class MemoryPort : public DatagramPort {
   public:
     std::vector<SentDatagram> sent;
-    std::deque<Bytes> incoming;
+    std::deque<QueuedDatagram> incoming;
+
+    void queue(Bytes datagram, std::uint32_t source = 0) {
+        incoming.push_back({std::move(datagram), source});
+    }
 
     int sendDatagram(const std::uint8_t* buffer, std::size_t length,
                      std::uint32_t address) override {
@@ -65,16 +77,32 @@ class MemoryPort : public DatagramPort {
         return 0;
     }
     int receiveDatagram(std::uint8_t* buffer, std::size_t size,
-                        std::size_t* received = nullptr) override {
+                        DatagramInfo* info = nullptr) override {
         if (incoming.empty())
             return -1;
-        const Bytes d = incoming.front();
+        const QueuedDatagram d = incoming.front();
         incoming.pop_front();
-        const std::size_t n = std::min(size, d.size());
-        std::memcpy(buffer, d.data(), n);
-        if (received)
-            *received = n;
+        const std::size_t n = std::min(size, d.data.size());
+        std::memcpy(buffer, d.data.data(), n);
+        if (info) {
+            info->length = n;
+            info->source = d.source;
+        }
         return 0;
+    }
+
+    // Types of the requests sent so far, in order.
+    std::vector<int> sentTypes() const {
+        std::vector<int> types;
+        for (const auto& d : sent)
+            types.push_back(d.data.size() > 6 ? d.data[6] : -1);
+        return types;
+    }
+    int count(int type) const {
+        int n = 0;
+        for (int t : sentTypes())
+            n += t == type;
+        return n;
     }
 };
 
@@ -90,8 +118,8 @@ class RecordingUi : public UserInterface {
         events.push_back(std::string(icon == MessageIcon::Warning ? "message W: " : "message I: ") +
                          text);
     }
-    void setPracticeControl(int id, bool enabled) override {
-        events.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
+    void setPracticeControl(PracticeControl control, bool enabled) override {
+        events.push_back((enabled ? "enable " : "disable ") + std::to_string(int(control)));
     }
     void setPracticeStatus(const std::string& text) override { events.push_back("status " + text); }
     void startPracticeTimer(int id, int ms) override {
@@ -105,12 +133,21 @@ class RecordingUi : public UserInterface {
     }
 };
 
-// A link over a test port, with its own block and a recording user interface.
-template <typename Port = MemoryPort> struct LinkOver {
+// A link over a test port, with its own block, self-test state and user interface.
+template <typename Port = MemoryPort, typename Ui = RecordingUi> struct LinkOver {
     Port port;
     DeviceConfig config;
-    RecordingUi ui;
-    Link link{port, config, &ui};
+    PracticeState practice;
+    Ui ui = makeUi();
+    Link link{port, config, practice, ui};
+
+  private:
+    Ui makeUi() {
+        if constexpr (std::is_constructible_v<Ui, const PracticeState&>)
+            return Ui(practice);
+        else
+            return Ui();
+    }
 };
 
 // text padded with spaces to a display row's width (or another).

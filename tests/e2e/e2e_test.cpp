@@ -7,6 +7,7 @@
 #include "config/device_config.h"
 #include "link/endpoint.h"
 #include "link/link.h"
+#include "link/practice_state.h"
 #include "link/user_interface.h"
 #include "sim_launcher.h"
 
@@ -47,7 +48,7 @@ class RecordingUi : public UserInterface {
     std::function<bool()> terminal;
 
     void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
-    void setPracticeControl(int, bool) override {}
+    void setPracticeControl(PracticeControl, bool) override {}
     void setPracticeStatus(const std::string& text) override { statuses.push_back(text); }
     void startPracticeTimer(int, int) override {}
     bool runLoginTerminal() override { return terminal ? terminal() : false; }
@@ -90,9 +91,9 @@ class EndToEnd : public ::testing::Test {
                          {"VARN-Store", makeAddress(127, 0, 0, 4)}};
             spare_ = makeAddress(127, 0, 0, 9);
         }
-        endpoint_ = std::make_unique<UdpEndpoint>(settings, &ui_);
+        endpoint_ = std::make_unique<UdpEndpoint>(settings, ui_);
         ASSERT_EQ(endpoint_->openEndpoint(&watcher_), 0) << endpoint_->socketError;
-        link_ = std::make_unique<Link>(*endpoint_, config_, &ui_);
+        link_ = std::make_unique<Link>(*endpoint_, config_, practice_, ui_);
     }
 
     void TearDown() override {
@@ -116,6 +117,13 @@ class EndToEnd : public ::testing::Test {
                 link_->dispatchReply();
         }
         return true;
+    }
+
+    // Runs the self-test's part from the start: the test is open, undecided.
+    void startSelfTest() {
+        practice_.running = true;
+        practice_.loginKind = kLoginUndecided;
+        ASSERT_TRUE(practice_.obtainTerminalText());
     }
 
     // Sends a request and waits for the reply that clears awaitedReply, with
@@ -168,6 +176,7 @@ class EndToEnd : public ::testing::Test {
     RecordingUi ui_;
     Watcher watcher_;
     DeviceConfig config_;
+    PracticeState practice_;
     std::unique_ptr<UdpEndpoint> endpoint_;
     std::unique_ptr<Link> link_;
 };
@@ -267,7 +276,7 @@ TEST_F(EndToEnd, SetIpMovesTheAppliance) {
 TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
     discover();
     ASSERT_TRUE(readConfiguration("VARN-Office"));
-    link_->loginKind = kLoginUndecided;
+    startSelfTest();
     ASSERT_TRUE(ask(kHangUp));
     ASSERT_TRUE(ask(kPppAccount));
     link_->sendRequest(kDial);
@@ -275,7 +284,7 @@ TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
         return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
     })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
     EXPECT_EQ(config_.loginMode(), 2);
-    EXPECT_EQ(link_->hangupAfterSuccess, 0);
+    EXPECT_FALSE(practice_.hangupAfterSuccess);
 }
 
 TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
@@ -286,30 +295,30 @@ TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
         const std::array<std::string, 4> typed = {"lab", "lab-pw", "", ""};
         std::array<std::string, 4> responses = {};
         for (int i = 0; i < 2; ++i) {
-            std::size_t seen = link_->terminalEnd;
+            std::size_t seen = practice_.terminalEnd;
             responses[std::size_t(i)] = typed[std::size_t(i)];
             config_.setScriptResponses(responses);
-            link_->scriptSlot = i;
+            practice_.scriptSlot = i;
             link_->sendRequest(kTerminalResponse);
-            if (!pump(2000, [&] { return link_->pppSeen != 0 || link_->terminalEnd > seen; }))
+            if (!pump(2000, [&] { return practice_.pppSeen || practice_.terminalEnd > seen; }))
                 return false;
         }
-        return link_->pppSeen != 0;
+        return practice_.pppSeen;
     };
-    link_->loginKind = kLoginUndecided;
+    startSelfTest();
     ASSERT_TRUE(ask(kHangUp));
     link_->sendRequest(kDial);
     ASSERT_TRUE(pump(5000, [&] {
         return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
     })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
     EXPECT_EQ(config_.loginMode(), 1);
-    EXPECT_NE(std::string(link_->terminalText).find("Password: "), std::string::npos);
+    EXPECT_NE(std::string(practice_.terminalText.get()).find("Password: "), std::string::npos);
 }
 
 TEST_F(EndToEnd, DialFailureIsShownAndHungUp) {
     discover();
     ASSERT_TRUE(readConfiguration("VARN-Store"));
-    link_->loginKind = kLoginUndecided;
+    startSelfTest();
     link_->sendRequest(kDial);
     ASSERT_TRUE(pump(2000, [&] { return !ui_.statuses.empty(); }));
     EXPECT_EQ(ui_.statuses.back(), "Dial Error - Telephone line Busy");

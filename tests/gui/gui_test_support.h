@@ -1,23 +1,27 @@
 #pragma once
-// Shared pieces of the dialog tests: a link over an in-memory port whose sends can
-// be answered the way an appliance would, reply builders, a message recorder and
-// a helper that acts inside a modal dialog without hanging the test on failure.
+// Shared pieces of the dialog tests: a link over an in-memory port whose sends
+// are answered the way an appliance would, a scripted appliance, reply
+// builders, a message recorder, and scripts that act inside a modal dialog and
+// must have run.
 
-#include "app/message_box.h"
 #include "config/device_config.h"
 #include "core/fakes.h"
 #include "devices/devices_state.h"
 #include "link/link.h"
+#include "ui/message_box.h"
+#include "ui/qt_user_interface.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <source_location>
 
 namespace guitest {
 
@@ -29,6 +33,8 @@ class AnsweringPort : public varn::fakes::MemoryPort {
   public:
     // Called for every request sent; returns the replies to queue (maybe none).
     std::function<std::vector<Bytes>(const varn::fakes::SentDatagram&)> answer;
+    // The sender the answers come from (0: unknown).
+    std::uint32_t answerSource = 0;
     varn::Link* link = nullptr;
 
     int sendDatagram(const std::uint8_t* buffer, std::size_t length,
@@ -36,36 +42,20 @@ class AnsweringPort : public varn::fakes::MemoryPort {
         MemoryPort::sendDatagram(buffer, length, address);
         if (answer) {
             for (Bytes& reply : answer(sent.back())) {
-                deliver(std::move(reply));
+                deliver(std::move(reply), answerSource);
             }
         }
         return 0;
     }
 
     // Queues a datagram and dispatches it from the event loop.
-    void deliver(Bytes datagram) {
-        incoming.push_back(std::move(datagram));
+    void deliver(Bytes datagram, std::uint32_t source = 0) {
+        queue(std::move(datagram), source);
         QTimer::singleShot(0, [this] {
             if (link != nullptr) {
                 link->dispatchReply();
             }
         });
-    }
-
-    // Types of the requests sent so far, in order.
-    std::vector<int> sentTypes() const {
-        std::vector<int> types;
-        for (const auto& d : sent) {
-            types.push_back(d.data.size() > 6 ? d.data[6] : -1);
-        }
-        return types;
-    }
-    int count(int type) const {
-        int n = 0;
-        for (int t : sentTypes()) {
-            n += t == type;
-        }
-        return n;
     }
 };
 
@@ -117,13 +107,50 @@ inline Bytes ack(int type, std::size_t length = 8) {
     return varn::fakes::reply(std::uint8_t(type), length);
 }
 
-// A link over an answering port, its configuration block and the devices state.
-struct LinkRig : varn::fakes::LinkOver<AnsweringPort> {
+// A link over an answering port, its configuration block, the devices state and
+// the Qt user interface (whose messages reach the message-box hook).
+struct LinkRig : varn::fakes::LinkOver<AnsweringPort, QtUserInterface> {
     DevicesState state;
 
     explicit LinkRig(std::uint32_t local = addr(192, 168, 1, 10)) {
         port.link = &link;
         port.localAddress = local;
+    }
+};
+
+// One appliance as the rig's port answers for it: discovery (every sweep, or the
+// first only), firmware versions, its configuration block, acknowledgements.
+struct ScriptedAppliance {
+    std::string name = "AP";
+    std::uint32_t address = addr(192, 168, 1, 20);
+    varn::DeviceConfig block;
+    bool everySweep = true;
+    bool answersVersions = true;
+    bool answersRead = true;
+    // Replies to other requests, by type (acknowledged when absent and listed).
+    std::vector<int> acknowledged = {varn::kSetIpAddress, varn::kWriteConfig};
+
+    ScriptedAppliance() { block.setDeviceName("AP"); }
+
+    void install(AnsweringPort& port) {
+        port.answerSource = 0; // the block's sender is checked only when known
+        port.answer = [this, &port](const varn::fakes::SentDatagram& d) {
+            std::vector<Bytes> out;
+            const int type = d.data[6];
+            if (type == varn::kDiscover) {
+                if (everySweep || port.count(varn::kDiscover) == 1) {
+                    out.push_back(discoveryReply(name, address));
+                }
+            } else if (type == varn::kVersions && answersVersions) {
+                out.push_back(ack(varn::kVersions, 56));
+            } else if (type == varn::kReadConfig && answersRead) {
+                out.push_back(configReply(block));
+            } else if (std::find(acknowledged.begin(), acknowledged.end(), type) !=
+                       acknowledged.end()) {
+                out.push_back(ack(type));
+            }
+            return out;
+        };
     }
 };
 
@@ -146,31 +173,71 @@ struct MessageRecorder {
     ~MessageRecorder() { setMessageBoxHook({}); }
 };
 
+inline QString line(QListWidget* list, int i) {
+    return list->item(i) != nullptr ? list->item(i)->text() : QString();
+}
+
+// A script to run inside a modal dialog. Keep it until the dialog's exec()
+// has returned: when it goes, its poller stops, and a script that never ran
+// fails the test (so a dialog that never opened cannot pass unnoticed).
+class [[nodiscard]] ModalScript {
+  public:
+    struct State {
+        QTimer* poll = nullptr;
+        bool ran = false;
+        std::source_location where;
+    };
+    explicit ModalScript(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    ModalScript(ModalScript&&) = default;
+    ~ModalScript() {
+        if (!state_) {
+            return;
+        }
+        delete state_->poll;
+        state_->poll = nullptr;
+        if (!state_->ran) {
+            QTest::qFail("the modal script never ran: its dialog did not open",
+                         state_->where.file_name(), int(state_->where.line()));
+        }
+    }
+    bool ran() const { return state_->ran; }
+
+  private:
+    std::shared_ptr<State> state_;
+};
+
 // Runs body inside the event loop of the next modal dialog of type T, once it is
 // running. It polls from a timer rather than waiting in a loop of its own, so the
 // dialog may open nested anywhere below. If body fails (or leaves the dialog
-// open), the dialog is closed so that its exec() returns and the test can go on
-// to report the failure. If no such dialog opens in time, the test fails and the
-// open modal dialog, if any, is closed.
-template <typename T> void whenModal(std::function<void(T*)> body, int timeoutMs = 5000) {
-    auto* poll = new QTimer;
+// open), the dialog is closed so that its exec() returns and the test goes on to
+// report the failure. If no such dialog opens within timeoutMs, the open modal
+// dialog, if any, is closed and the script never runs.
+template <typename T>
+ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
+                      std::source_location where = std::source_location::current()) {
+    auto state = std::make_shared<ModalScript::State>();
+    state->where = where;
+    state->poll = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, body, timeoutMs] {
+    std::weak_ptr<ModalScript::State> weak = state;
+    QObject::connect(state->poll, &QTimer::timeout, [weak, clock, body, timeoutMs] {
+        auto s = weak.lock();
+        if (!s || s->ran) {
+            return;
+        }
         T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible()) {
             if (clock->elapsed() > timeoutMs) {
-                poll->stop();
-                poll->deleteLater();
+                s->poll->stop();
                 if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                     open->done(-1);
                 }
-                QFAIL("the expected dialog did not open");
             }
             return;
         }
-        poll->stop();
-        poll->deleteLater();
+        s->poll->stop();
+        s->ran = true;
         QPointer<T> guarded = dialog;
         auto closeAnyway = qScopeGuard([guarded] {
             if (guarded && guarded->isVisible()) {
@@ -179,7 +246,8 @@ template <typename T> void whenModal(std::function<void(T*)> body, int timeoutMs
         });
         body(dialog);
     });
-    poll->start(10);
+    state->poll->start(10);
+    return ModalScript(state);
 }
 
 } // namespace guitest

@@ -2,8 +2,8 @@
 
 #include "gui_test_support.h"
 
-#include "app/window_timers.h"
 #include "devices/device_ip_dlg.h"
+#include "ui/window_timers.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,16 +11,9 @@
 using namespace guitest;
 
 namespace {
-QPushButton* saveButton(CDeviceIpDlg* d) {
-    return d->findChild<QPushButton*>("id1");
-}
-QPushButton* cancelButton(CDeviceIpDlg* d) {
-    return d->findChild<QPushButton*>("id2");
-}
-
-// A rig whose row 0 names the appliance being moved.
-struct IpRig : LinkRig {
-    IpRig() {
+// A link whose row 0 names the appliance being moved.
+struct MoverRig : LinkRig {
+    MoverRig() {
         const char row[] = "MOVER        \t10.0.0.5";
         std::memset(link.devices.rows[0], ' ', varn::kRowWidth);
         std::memcpy(link.devices.rows[0], row, sizeof row - 1);
@@ -29,6 +22,25 @@ struct IpRig : LinkRig {
         link.targetAddress = addr(10, 0, 0, 5);
     }
 };
+
+struct IpRig : MoverRig {
+    MessageRecorder messages;
+    CDeviceIpDlg dlg{link};
+};
+
+// Types as a user does: each key goes to whichever field has the focus then.
+void type(CDeviceIpDlg* d, const char* text) {
+    for (const char* c = text; *c != 0; ++c) {
+        QTest::keyClick(d->focusWidget(), *c);
+    }
+}
+
+void setFields(CDeviceIpDlg* d, std::initializer_list<const char*> texts) {
+    int i = 0;
+    for (const char* text : texts) {
+        d->octetField(i++)->setText(text);
+    }
+}
 } // namespace
 
 class TestDeviceIp : public QObject {
@@ -37,66 +49,79 @@ class TestDeviceIp : public QObject {
   private slots:
     void opensWithTheTargetAddressAndSaveAsDefault() {
         IpRig rig;
-        CDeviceIpDlg dlg(rig.link);
-        QCOMPARE(dlg.windowTitle(), QString("Set Device IP Address"));
-        const char* expected[] = {"10", "0", "0", "5"};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(dlg.octetField(i)->text(), QString(expected[i]));
-        }
-        QVERIFY(saveButton(&dlg)->isDefault());
-        QVERIFY(!cancelButton(&dlg)->isDefault());
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            QCOMPARE(d->windowTitle(), QString("Set Device IP Address"));
+            const char* expected[] = {"10", "0", "0", "5"};
+            for (int i = 0; i < 4; ++i) {
+                QCOMPARE(d->octetField(i)->text(), QString(expected[i]));
+            }
+            QVERIFY(d->button(1)->isDefault());
+            QCOMPARE(d->focusWidget(), d->octetField(0));
+            d->reject();
+        });
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
     }
 
-    // Three digits or a "." move on; a letter is refused and cut off.
+    // Three digits or a "." move on; a letter is refused and cut off; a whole
+    // dotted address typed in one go lands in the four fields.
     void typingMovesOnAndRefusesLetters() {
         IpRig rig;
-        MessageRecorder messages;
-        CDeviceIpDlg dlg(rig.link);
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
-            QTRY_COMPARE(d->focusWidget(), d->octetField(0));
-            QTest::keyClicks(d->octetField(0), "192"); // the field's text is selected
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            type(d, "192"); // the field's text is selected
             QCOMPARE(d->octetField(0)->text(), QString("192"));
             QCOMPARE(d->focusWidget(), d->octetField(1));
-            QTest::keyClicks(d->octetField(1), "16.");
+            type(d, "16.");
             QCOMPARE(d->octetField(1)->text(), QString("16"));
             QCOMPARE(d->focusWidget(), d->octetField(2));
-            QTest::keyClicks(d->octetField(2), "1x");
-            QCOMPARE(messages.texts, QStringList{"Invalid IP Address !"});
-            QCOMPARE(messages.icons.front(), QMessageBox::Warning);
+            type(d, "1x");
+            QCOMPARE(rig.messages.texts, QStringList{"Invalid IP Address !"});
+            QCOMPARE(rig.messages.icons.front(), QMessageBox::Warning);
             QCOMPARE(d->octetField(2)->text(), QString("1"));
             QCOMPARE(d->focusWidget(), d->octetField(2));
             d->octetField(3)->setFocus();
-            QTest::keyClicks(d->octetField(3), "200");
-            QCOMPARE(d->focusWidget(), saveButton(d)); // after the fourth field: Save
-            QTest::mouseClick(cancelButton(d), Qt::LeftButton);
+            type(d, "200");
+            QCOMPARE(d->focusWidget(), d->button(1)); // after the fourth field: Save
+
+            d->octetField(0)->setFocus();
+            d->octetField(0)->selectAll();
+            type(d, "192.168.1.20");
+            for (int i = 0; i < 4; ++i) {
+                QCOMPARE(d->octetField(i)->text(), QString(std::array{"192", "168", "1", "20"}[i]));
+            }
+            QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
         QVERIFY(rig.port.sent.empty());
     }
 
-    // Fields are taken fourth to first: the rightmost bad one is reported, and
-    // the octets right of it are stored already.
-    void numberAbove255IsRefusedAtSave() {
+    // Every field is checked before anything is stored or sent: the rightmost
+    // bad one is reported, and no octet is stored.
+    void aBadFieldStopsTheSaveBeforeAnythingIsStored_data() {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<int>("reported");
+        QTest::newRow("above 255") << QStringList{"300", "256", "7", "8"} << 1;
+        QTest::newRow("empty") << QStringList{"192", "168", "", "8"} << 2;
+        QTest::newRow("dot only") << QStringList{"192", "168", "1", ""} << 3;
+    }
+    void aBadFieldStopsTheSaveBeforeAnythingIsStored() {
+        QFETCH(QStringList, fields);
+        QFETCH(int, reported);
         IpRig rig;
-        MessageRecorder messages;
-        CDeviceIpDlg dlg(rig.link);
-        dlg.octetField(0)->setText("300");
-        dlg.octetField(1)->setText("256");
-        dlg.octetField(2)->setText("7");
-        dlg.octetField(3)->setText("8");
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
-            QTest::mouseClick(saveButton(d), Qt::LeftButton);
-            QCOMPARE(messages.texts, QStringList{"Invalid IP Address !"});
-            QCOMPARE(d->focusWidget(), d->octetField(1));
+        const varn::DeviceConfig before = rig.config;
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            for (int i = 0; i < 4; ++i) {
+                d->octetField(i)->setText(fields[i]);
+            }
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
+            QCOMPARE(rig.messages.texts, QStringList{"Invalid IP Address !"});
+            QCOMPARE(d->focusWidget(), d->octetField(reported));
             QVERIFY(d->isVisible());
-            QVERIFY(saveButton(d)->isEnabled());
+            QVERIFY(d->button(1)->isEnabled());
             QVERIFY(rig.port.sent.empty());
-            QCOMPARE(rig.config.lanIpOctet(3), 8);
-            QCOMPARE(rig.config.lanIpOctet(2), 7);
-            QCOMPARE(rig.config.lanIpOctet(1), 0);
-            QTest::mouseClick(cancelButton(d), Qt::LeftButton);
+            QVERIFY(rig.config == before);
+            QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
     }
 
     void saveBroadcastsAndReportsTheOutcome_data() {
@@ -107,17 +132,12 @@ class TestDeviceIp : public QObject {
     void saveBroadcastsAndReportsTheOutcome() {
         QFETCH(bool, answered);
         IpRig rig;
-        MessageRecorder messages;
         rig.port.answer = [&](const varn::fakes::SentDatagram&) {
             return answered ? std::vector<Bytes>{ack(varn::kSetIpAddress)} : std::vector<Bytes>{};
         };
-        CDeviceIpDlg dlg(rig.link);
-        dlg.octetField(0)->setText("192");
-        dlg.octetField(1)->setText("168");
-        dlg.octetField(2)->setText("1");
-        dlg.octetField(3)->setText("77");
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
-            QTest::mouseClick(saveButton(d), Qt::LeftButton);
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            setFields(d, {"192", "168", "1", "77"});
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
             QCOMPARE(rig.port.sent.size(), std::size_t(1));
             const Bytes& sent = rig.port.sent.front().data;
             QCOMPARE(rig.port.sent.front().address, varn::kBroadcastAddress);
@@ -125,62 +145,67 @@ class TestDeviceIp : public QObject {
             QCOMPARE(sent[6], std::uint8_t(varn::kSetIpAddress));
             QCOMPARE(Bytes(sent.begin() + 24, sent.end()), (Bytes{192, 168, 1, 77}));
             QCOMPARE(Bytes(sent.begin() + 20, sent.begin() + 24), (Bytes{10, 0, 0, 5}));
-            QVERIFY(!saveButton(d)->isEnabled());
-            QVERIFY(!cancelButton(d)->isEnabled());
+            QVERIFY(!d->button(1)->isEnabled());
+            QVERIFY(!d->button(2)->isEnabled());
             QCOMPARE(d->timers().interval(CDeviceIpDlg::TIMER_SET_IP), 1800);
             d->reject(); // Escape while waiting changes nothing
             QVERIFY(d->isVisible());
-            QTest::qWait(1500);
-            QVERIFY(messages.texts.isEmpty());
-            QTRY_VERIFY_WITH_TIMEOUT(!d->isVisible(), 1000);
+            QTest::qWait(0); // the answer, if any
+            QVERIFY(rig.messages.texts.isEmpty());
+            d->timers().fire(CDeviceIpDlg::TIMER_SET_IP);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        QCOMPARE(messages.texts, QStringList{answered ? "LAN IP Address is saved successfully !"
-                                                      : "LAN IP Address is failed to save !"});
-        QCOMPARE(messages.icons.front(), QMessageBox::Information);
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Accepted));
+        QCOMPARE(rig.messages.texts, QStringList{answered ? "LAN IP Address is saved successfully !"
+                                                          : "LAN IP Address is failed to save !"});
+        QCOMPARE(rig.messages.icons.front(), QMessageBox::Information);
         QCOMPARE(rig.config.lanIpAddress(), addr(192, 168, 1, 77));
         QCOMPARE(rig.link.targetAddress, varn::kBroadcastAddress);
     }
 
-    // An empty field is sent as 0 but fails the closing check; the dialog stays
-    // open with its buttons usable.
-    void emptyFieldFailsTheClosingCheck() {
+    // A field emptied while the answer is awaited fails the closing check: the
+    // dialog stays open with its buttons usable.
+    void aFieldEmptiedWhileWaitingFailsTheClosingCheck() {
         IpRig rig;
-        MessageRecorder messages;
-        rig.port.answer = [&](const varn::fakes::SentDatagram&) {
-            return std::vector<Bytes>{ack(varn::kSetIpAddress)};
-        };
-        CDeviceIpDlg dlg(rig.link);
-        dlg.octetField(2)->clear();
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
-            QTest::mouseClick(saveButton(d), Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(messages.texts.size(), 2, 3000);
-            QCOMPARE(messages.texts.back(), QString("Please enter an integer between 0 and 255."));
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
+            d->octetField(2)->clear();
+            d->timers().fire(CDeviceIpDlg::TIMER_SET_IP);
+            QCOMPARE(rig.messages.texts.back(),
+                     QString("Please enter an integer between 0 and 255."));
             QVERIFY(d->isVisible());
             QCOMPARE(d->focusWidget(), d->octetField(2));
-            QVERIFY(saveButton(d)->isEnabled());
-            QVERIFY(cancelButton(d)->isEnabled());
-            QTest::mouseClick(cancelButton(d), Qt::LeftButton);
+            QVERIFY(d->button(1)->isEnabled());
+            QVERIFY(d->button(2)->isEnabled());
+            QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
-        QCOMPARE(rig.config.lanIpOctet(2), 0);
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
     }
 
     void paintEnablesButtonsAndFocusesTheFirstField() {
         IpRig rig;
-        CDeviceIpDlg dlg(rig.link);
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
-            QTest::mouseClick(saveButton(d), Qt::LeftButton);
-            QVERIFY(!saveButton(d)->isEnabled());
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
+            QVERIFY(!d->button(1)->isEnabled());
             d->octetField(3)->setFocus();
             d->update();
-            QTRY_VERIFY(saveButton(d)->isEnabled());
-            QVERIFY(cancelButton(d)->isEnabled());
+            QTRY_VERIFY(d->button(1)->isEnabled());
+            QVERIFY(d->button(2)->isEnabled());
             QCOMPARE(d->focusWidget(), d->octetField(0));
             QCOMPARE(d->octetField(0)->selectedText(), QString("10"));
-            QTest::mouseClick(cancelButton(d), Qt::LeftButton);
+            QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
+    }
+
+    // Tab to Cancel and Enter cancels; nothing is sent.
+    void enterOnCancelCancels() {
+        IpRig rig;
+        auto script = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
+            d->button(2)->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(d->button(2), Qt::Key_Return);
+        });
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
+        QVERIFY(rig.port.sent.empty());
     }
 };
 

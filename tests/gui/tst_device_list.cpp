@@ -1,14 +1,15 @@
-// The Device List: discovery sweeps, painting, the Config chain and its retries,
-// the detour through the IP dialog, and the opening of the endpoint.
+// The Device List: discovery sweeps, rows shown as they come, painting, the
+// Config chain and its retries, the detour through the IP dialog, the keyboard,
+// and the opening of the endpoint.
 
 #include "gui_test_support.h"
 
-#include "app/window_timers.h"
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
 #include "devices/device_ip_dlg.h"
 #include "devices/device_list_dlg.h"
 #include "devices/status_monitor_dlg.h"
+#include "ui/window_timers.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,25 +23,29 @@ EndpointAccess healthyEndpoint() {
     return {[] { return 0; }, [] { return 0; }};
 }
 
-const std::uint32_t kLocal = addr(192, 168, 1, 10);
 const char* const kFailed = "Get Configuration of selected device failed, check if connection "
                             "was lost or IP Address need be set";
 
 // Answers discovery with the given appliances (on the first sweep broadcast only).
 void answerDiscovery(AnsweringPort& port, std::vector<Bytes> replies) {
-    auto first = std::make_shared<bool>(true);
-    port.answer = [first, replies](const varn::fakes::SentDatagram& d) {
-        if (d.data[6] == varn::kDiscover && *first) {
-            *first = false;
+    port.answer = [&port, replies](const varn::fakes::SentDatagram& d) {
+        if (d.data[6] == varn::kDiscover && port.count(varn::kDiscover) == 1) {
             return replies;
         }
         return std::vector<Bytes>{};
     };
 }
 
-QString line(QListWidget* list, int i) {
-    return list->item(i) != nullptr ? list->item(i)->text() : QString();
-}
+// A Device List over the rig, with a healthy endpoint.
+struct ListRig : LinkRig {
+    CDeviceListDlg dlg{link, state, healthyEndpoint()};
+
+    // Waits for the sweep to end, as its timer ends it.
+    static bool sweepEnded(CDeviceListDlg* d) {
+        return QTest::qWaitFor(
+            [d] { return !d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY); });
+    }
+};
 
 } // namespace
 
@@ -48,51 +53,25 @@ class TestDeviceList : public QObject {
     Q_OBJECT
 
   private slots:
-    void sameNetworkUsesTheClassOfEachAddress_data() {
-        QTest::addColumn<quint32>("a");
-        QTest::addColumn<quint32>("b");
-        QTest::addColumn<bool>("same");
-        QTest::newRow("class A") << addr(10, 1, 2, 3) << addr(10, 200, 0, 1) << true;
-        QTest::newRow("class A apart") << addr(10, 1, 2, 3) << addr(11, 1, 2, 3) << false;
-        QTest::newRow("class B") << addr(172, 16, 1, 1) << addr(172, 16, 9, 9) << true;
-        QTest::newRow("class B apart") << addr(172, 16, 1, 1) << addr(172, 17, 1, 1) << false;
-        QTest::newRow("class C") << addr(192, 168, 1, 5) << addr(192, 168, 1, 250) << true;
-        QTest::newRow("class C apart") << addr(192, 168, 1, 5) << addr(192, 168, 2, 5) << false;
-        QTest::newRow("class D whole") << addr(224, 0, 0, 1) << addr(224, 0, 0, 2) << false;
-        QTest::newRow("class D same") << addr(230, 1, 1, 1) << addr(230, 1, 1, 1) << true;
-    }
-    void sameNetworkUsesTheClassOfEachAddress() {
-        QFETCH(quint32, a);
-        QFETCH(quint32, b);
-        QFETCH(bool, same);
-        QCOMPARE(sameNetwork(a, b), same);
-        QCOMPARE(sameNetwork(b, a), same);
-    }
-
     // Duplicates listed once, the same name elsewhere twice, and each 100 ms that
     // brings someone new prolongs the sweep by one broadcast.
     void discoveryListsEachApplianceOnceAndProlongsTheSweep() {
-        LinkRig rig;
-        int discoverySends = 0;
+        ListRig rig;
         rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
             std::vector<Bytes> out;
-            if (d.data[6] != varn::kDiscover) {
-                return out;
-            }
-            ++discoverySends;
-            if (discoverySends == 1) {
+            const int sends = rig.port.count(varn::kDiscover);
+            if (d.data[6] == varn::kDiscover && sends == 1) {
                 out.push_back(discoveryReply("AP-ONE", addr(192, 168, 1, 20), 5));
                 out.push_back(discoveryReply("AP-ONE", addr(192, 168, 1, 20), 5));
                 out.push_back(discoveryReply("AP-ONE", addr(192, 168, 1, 21), 0));
-            } else if (discoverySends == 2) {
+            } else if (d.data[6] == varn::kDiscover && sends == 2) {
                 out.push_back(discoveryReply("AP-TWO", addr(192, 168, 1, 22), 1));
             }
             return out;
         };
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
-            QCOMPARE(discoverySends, 3); // two that found someone, one that did not
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QCOMPARE(rig.port.count(varn::kDiscover), 3); // two that found someone, one not
             QListWidget* list = d->list();
             QCOMPARE(list->count(), 3);
             QCOMPARE(line(list, 0), QString("AP-ONE       \t192.168.1.20   \tISP Connected  ") +
@@ -105,62 +84,84 @@ class TestDeviceList : public QObject {
             QVERIFY(d->button(1017)->isEnabled());
             QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_EMPTY_SWEEP));
         });
-        QCOMPARE(dlg.exec(), -1);
-        QCOMPARE(rig.state.endpointOpened, 1);
+        QCOMPARE(rig.dlg.exec(), -1);
+        QVERIFY(rig.state.endpointOpened);
     }
 
     void emptyNetworkDisablesConfigAndSweepsAgainAfterFiveSeconds() {
-        LinkRig rig;
-        int sends = 0;
+        ListRig rig;
         rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
             std::vector<Bytes> out;
-            if (d.data[6] == varn::kDiscover && ++sends == 2) {
+            if (d.data[6] == varn::kDiscover && rig.port.count(varn::kDiscover) == 2) {
                 out.push_back(discoveryReply("LATE", addr(192, 168, 1, 30)));
             }
             return out;
         };
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QVERIFY(d->button(1016)->isEnabled()); // enabled until a sweep ends empty
-            QTRY_VERIFY(!d->button(1016)->isEnabled());
+            QVERIFY(ListRig::sweepEnded(d));
+            QVERIFY(!d->button(1016)->isEnabled());
             QVERIFY(!d->button(1017)->isEnabled());
             QCOMPARE(d->focusWidget(), d->button(1002));
             QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_EMPTY_SWEEP), 5000);
-            QTest::qWait(4500);
-            QCOMPARE(sends, 1);
-            QTRY_COMPARE_WITH_TIMEOUT(sends, 2, 1500);
+            QCOMPARE(rig.port.count(varn::kDiscover), 1);
+            QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_EMPTY_SWEEP));
+            QCOMPARE(rig.port.count(varn::kDiscover), 2);
             QTRY_VERIFY(d->button(1016)->isEnabled());
             QVERIFY(d->button(1017)->isEnabled());
             QCOMPARE(d->list()->count(), 1);
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
+    // Rows are shown as the dispatch adds them: a slow appliance that answers
+    // after the sweep has ended is listed, the selection stays where the user
+    // put it, and the empty-network re-probe is called off.
+    void rowsAreShownAsTheyArrive() {
+        ListRig rig;
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QVERIFY(d->timers().isActive(CDeviceListDlg::TIMER_EMPTY_SWEEP));
+            rig.port.deliver(discoveryReply("SLOW-1", addr(192, 168, 1, 40)));
+            QTRY_COMPARE(d->list()->count(), 1);
+            QCOMPARE(d->list()->currentRow(), 0);
+            QVERIFY(d->button(1016)->isEnabled());
+            QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_EMPTY_SWEEP));
+
+            rig.port.deliver(discoveryReply("SLOW-2", addr(192, 168, 1, 41)));
+            QTRY_COMPARE(d->list()->count(), 2);
+            d->list()->setCurrentRow(1);
+            rig.port.deliver(discoveryReply("SLOW-3", addr(192, 168, 1, 42)));
+            QTRY_COMPARE(d->list()->count(), 3);
+            QCOMPARE(d->list()->currentRow(), 1);
+            QVERIFY(line(d->list(), 2).startsWith("SLOW-3"));
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     void fiftyFirstApplianceIsLeftOut() {
-        LinkRig rig;
+        ListRig rig;
         std::vector<Bytes> replies;
         for (int i = 0; i < 51; ++i) {
             replies.push_back(
                 discoveryReply("AP" + std::to_string(i), addr(192, 168, 1, std::uint8_t(100 + i))));
         }
         answerDiscovery(rig.port, replies);
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
             QCOMPARE(d->list()->count(), 50);
             QVERIFY(line(d->list(), 49).startsWith("AP49"));
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     // A paint refills the list and returns the selection to the first line,
     // except while the Status Monitor is open.
     void paintingRefillsUnlessTheMonitorIsOpen() {
-        LinkRig rig;
+        ListRig rig;
         answerDiscovery(rig.port, {discoveryReply("A", addr(192, 168, 1, 2)),
                                    discoveryReply("B", addr(192, 168, 1, 3))});
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QTRY_COMPARE(d->list()->count(), 2);
             d->list()->setCurrentRow(1);
             d->update(); // the dialog uncovered
@@ -168,31 +169,48 @@ class TestDeviceList : public QObject {
 
             d->list()->setCurrentRow(1);
             d->button(1017)->setFocus();
-            rig.state.monitorOpen = 1;
+            rig.state.monitorOpen = true;
             rig.link.devices.deviceCount = 1;
             d->applyPaint();
-            d->update();
-            QTest::qWait(50);
             QCOMPARE(d->list()->count(), 2);
             QCOMPARE(d->list()->currentRow(), 1);
             QCOMPARE(d->focusWidget(), d->button(1017));
-            rig.state.monitorOpen = 0;
+            rig.state.monitorOpen = false;
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
+    // Enter on a focused button presses that button; elsewhere the default (Config).
+    void enterPressesTheFocusedButton() {
+        ListRig rig;
+        ScriptedAppliance appliance;
+        appliance.answersVersions = false;
+        appliance.install(rig.port);
+        MessageRecorder messages;
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            const int sweeps = rig.port.count(varn::kDiscover);
+            d->button(1002)->setFocus();
+            QTest::keyClick(d->button(1002), Qt::Key_Return);
+            QCOMPARE(rig.port.count(varn::kDiscover), sweeps + 1);
+            QCOMPARE(rig.port.count(varn::kVersions), 0);
+            QVERIFY(ListRig::sweepEnded(d));
+            QTest::keyClick(d->list(), Qt::Key_Return);
+            QCOMPARE(rig.port.count(varn::kVersions), 1);
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     void configWithoutSelectionSendsNothing() {
-        LinkRig rig;
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+        ListRig rig;
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QCOMPARE(d->list()->count(), 0);
             QTest::mouseClick(d->button(1016), Qt::LeftButton); // still enabled
-            QTest::qWait(250);
             for (int type : rig.port.sentTypes()) {
                 QCOMPARE(type, int(varn::kDiscover));
             }
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     // Three versions queries 100 ms apart; when those are answered, five reads
@@ -204,57 +222,43 @@ class TestDeviceList : public QObject {
     }
     void configChainGivesUpAfterItsTries() {
         QFETCH(bool, versionsAnswered);
-        LinkRig rig;
+        ListRig rig;
         MessageRecorder messages;
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        std::vector<int> versionsWaits, readWaits;
-        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
-            std::vector<Bytes> out;
-            switch (d.data[6]) {
-            case varn::kDiscover:
-                if (rig.port.count(varn::kDiscover) == 1) {
-                    out.push_back(discoveryReply("AP", addr(192, 168, 1, 20)));
-                }
-                break;
-            case varn::kVersions:
-                if (rig.port.count(varn::kVersions) > 1) {
-                    versionsWaits.push_back(dlg.timers().interval(CDeviceListDlg::TIMER_VERSIONS));
-                }
-                if (versionsAnswered) {
-                    out.push_back(ack(varn::kVersions, 56));
-                }
-                break;
-            case varn::kReadConfig:
-                if (rig.port.count(varn::kReadConfig) > 1) {
-                    readWaits.push_back(dlg.timers().interval(CDeviceListDlg::TIMER_READ_CONFIG));
-                }
-                break;
-            }
-            return out;
-        };
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(d->button(1016)->isEnabled() &&
-                        !d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+        ScriptedAppliance appliance;
+        appliance.answersVersions = versionsAnswered;
+        appliance.answersRead = false;
+        appliance.install(rig.port);
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QCOMPARE(rig.link.targetAddress, addr(192, 168, 1, 20));
-            QTRY_COMPARE_WITH_TIMEOUT(messages.texts.size(), 1, 3000);
-            QCOMPARE(messages.texts.front(), QString(kFailed));
+            QCOMPARE(rig.link.targetAddress, appliance.address);
+            const int timer = versionsAnswered ? CDeviceListDlg::TIMER_READ_CONFIG
+                                               : CDeviceListDlg::TIMER_VERSIONS;
+            if (versionsAnswered) {
+                QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_VERSIONS), 100);
+                QTest::qWait(0); // the answer
+                QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_VERSIONS));
+            }
+            std::vector<int> waits;
+            while (d->timers().isActive(timer)) {
+                waits.push_back(d->timers().interval(timer));
+                d->timers().fire(timer);
+            }
+            QCOMPARE(messages.texts, QStringList{kFailed});
             QCOMPARE(messages.icons.front(), QMessageBox::Warning);
             if (versionsAnswered) {
                 QCOMPARE(rig.port.count(varn::kVersions), 1);
                 QCOMPARE(rig.port.count(varn::kReadConfig), 5);
-                QCOMPARE(readWaits, (std::vector<int>{100, 200, 200, 200}));
-                QCOMPARE(rig.port.sent.back().address, addr(192, 168, 1, 20));
+                QCOMPARE(waits, (std::vector<int>{100, 200, 200, 200, 200}));
+                QCOMPARE(rig.port.sent.back().address, appliance.address);
             } else {
                 QCOMPARE(rig.port.count(varn::kVersions), 3);
-                QCOMPARE(versionsWaits, (std::vector<int>{100, 100}));
+                QCOMPARE(waits, (std::vector<int>{100, 100, 100}));
                 QCOMPARE(rig.port.count(varn::kReadConfig), 0);
             }
-            QTest::qWait(300); // nothing more follows
-            QCOMPARE(messages.texts.size(), 1);
             QVERIFY(d->isVisible());
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     // The whole chain to the configuration dialog: Cancel restores the block and
@@ -266,107 +270,109 @@ class TestDeviceList : public QObject {
     }
     void configurationEndsWithRestoreOrReset() {
         QFETCH(bool, accepted);
-        LinkRig rig;
+        ListRig rig;
         MessageRecorder messages;
-        varn::DeviceConfig block;
-        block.setDeviceName("AP");
-        block.data()[0] = 0x5A; // bytes nobody interprets come back as they were
-        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
-            std::vector<Bytes> out;
-            switch (d.data[6]) {
-            case varn::kDiscover:
-                if (rig.port.count(varn::kDiscover) == 1) {
-                    out.push_back(discoveryReply("AP", addr(192, 168, 1, 20)));
-                }
-                break;
-            case varn::kVersions:
-                out.push_back(ack(varn::kVersions, 56));
-                break;
-            case varn::kReadConfig:
-                out.push_back(configReply(block));
-                break;
-            }
-            return out;
-        };
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CConfigDlg>([&](CConfigDlg* config) {
+        ScriptedAppliance appliance;
+        appliance.block.data()[0] = 0x5A; // bytes nobody interprets come back as they were
+        appliance.install(rig.port);
+        auto config = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             QCOMPARE(rig.port.sentTypes().back(), int(varn::kBeginConfig));
-            QVERIFY(rig.state.savedConfig == block);
-            QVERIFY(rig.config == block);
+            QVERIFY(rig.state.savedConfig == appliance.block);
+            QVERIFY(rig.config == appliance.block);
             rig.config.setDeviceName("EDITED");
-            QTest::mouseClick(config->findChild<QPushButton*>(accepted ? "id1" : "id2"),
-                              Qt::LeftButton);
+            QTest::mouseClick(c->button(accepted ? 1 : 2), Qt::LeftButton);
         });
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
             QTRY_VERIFY(d->timers().isActive(CDeviceListDlg::TIMER_AFTER_CONFIG));
+            QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_AFTER_CONFIG), 1000);
             const int sweeps = rig.port.count(varn::kDiscover);
-            const auto types = rig.port.sentTypes();
-            QCOMPARE(types.back(), accepted ? int(varn::kReset) : int(varn::kAbandonConfig));
-            QCOMPARE(rig.port.sent.back().address, addr(192, 168, 1, 20));
+            QCOMPARE(rig.port.sentTypes().back(),
+                     accepted ? int(varn::kReset) : int(varn::kAbandonConfig));
+            QCOMPARE(rig.port.sent.back().address, appliance.address);
             QCOMPARE(rig.config.deviceName(), accepted ? std::string("EDITED") : "AP");
             if (!accepted) {
-                QVERIFY(rig.config == block);
+                QVERIFY(rig.config == appliance.block);
             }
-            QTest::qWait(800);
-            QCOMPARE(rig.port.count(varn::kDiscover), sweeps);
-            QTRY_COMPARE_WITH_TIMEOUT(rig.port.count(varn::kDiscover), sweeps + 1, 1000);
+            d->timers().fire(CDeviceListDlg::TIMER_AFTER_CONFIG);
+            QCOMPARE(rig.port.count(varn::kDiscover), sweeps + 1);
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
         QVERIFY(messages.texts.isEmpty());
     }
 
     // A login counts for one opening of the Device List.
     void loginIsAskedOncePerOpening() {
         LinkRig rig;
-        varn::DeviceConfig block;
-        block.setDeviceName("AP");
-        block.setDevicePassword("ab");
-        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
-            std::vector<Bytes> out;
-            if (d.data[6] == varn::kDiscover) {
-                out.push_back(discoveryReply("AP", addr(192, 168, 1, 20)));
-            } else if (d.data[6] == varn::kVersions) {
-                out.push_back(ack(varn::kVersions, 56));
-            } else if (d.data[6] == varn::kReadConfig) {
-                out.push_back(configReply(block));
-            }
-            return out;
-        };
+        ScriptedAppliance appliance;
+        appliance.block.setDevicePassword("ab");
+        appliance.install(rig.port);
         int logins = 0;
-        auto login = [&] {
-            whenModal<CAdminLoginDlg>([&](CAdminLoginDlg* dialog) {
-                ++logins;
-                QTest::keyClicks(dialog->findChild<QLineEdit*>("id1001"), "ab");
-                QTest::mouseClick(dialog->findChild<QPushButton*>("id1"), Qt::LeftButton);
-            });
-        };
         auto configure = [&](CDeviceListDlg* d) {
-            int configs = 0;
-            whenModal<CConfigDlg>([&](CConfigDlg* c) {
-                ++configs;
-                c->reject();
-            });
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY) &&
-                        d->list()->count() == 1);
+            auto config = whenModal<CConfigDlg>([&](CConfigDlg* c) { c->reject(); });
+            QVERIFY(ListRig::sweepEnded(d));
+            QTRY_COMPARE(d->list()->count(), 1);
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QTRY_COMPARE(configs, 1);
+            QTRY_VERIFY(config.ran());
         };
-
         for (int opening = 0; opening < 2; ++opening) {
             CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-            whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-                login();
+            auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+                auto login = whenModal<CAdminLoginDlg>([&](CAdminLoginDlg* dialog) {
+                    ++logins;
+                    QTest::keyClicks(dialog->findChild<QLineEdit*>("id1001"), "ab");
+                    QTest::mouseClick(dialog->button(1), Qt::LeftButton);
+                });
                 configure(d);
                 QCOMPARE(logins, opening + 1);
-                QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_AFTER_CONFIG));
+                d->timers().fire(CDeviceListDlg::TIMER_AFTER_CONFIG);
                 configure(d); // no second login while this Device List stays open
                 QCOMPARE(logins, opening + 1);
             });
-            dlg.exec();
+            QCOMPARE(dlg.exec(), -1);
         }
         QCOMPARE(logins, 2);
+    }
+
+    // A firmware reply that comes late (after the read request went out) does not
+    // end the wait for the block: the login runs on the block just read, and an
+    // appliance with a password is asked for it whatever the timing.
+    void aLateFirmwareReplyDoesNotSkipTheLogin() {
+        ListRig rig;
+        MessageRecorder messages;
+        ScriptedAppliance appliance;
+        appliance.block.setDevicePassword("pw");
+        appliance.answersVersions = false;
+        appliance.answersRead = false;
+        appliance.install(rig.port);
+        rig.config.setDeviceName("PREVIOUS"); // the block of an earlier appliance
+        bool asked = false;
+        auto login = whenModal<CAdminLoginDlg>([&](CAdminLoginDlg* dialog) {
+            asked = true;
+            QCOMPARE(rig.config.deviceName(), std::string("AP"));
+            dialog->reject();
+        });
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            rig.port.deliver(ack(varn::kVersions, 56)); // answers the first query
+            QTRY_COMPARE(rig.link.awaitedReply, 0);
+            d->timers().fire(CDeviceListDlg::TIMER_VERSIONS);
+            QCOMPARE(rig.link.awaitedReply, int(varn::kReadConfig));
+            rig.port.deliver(ack(varn::kVersions, 56)); // a late answer to a resend
+            QTest::qWait(0);
+            QCOMPARE(rig.link.awaitedReply, int(varn::kReadConfig));
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG); // not yet: send again
+            QVERIFY(!asked);
+            QCOMPARE(rig.port.count(varn::kReadConfig), 2);
+            rig.port.deliver(configReply(appliance.block));
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG);
+            QVERIFY(asked);
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
+        QVERIFY(messages.texts.isEmpty());
     }
 
     // An appliance on another network gets a new address first; cancelling ends
@@ -378,39 +384,36 @@ class TestDeviceList : public QObject {
     }
     void applianceOnAnotherNetworkGoesThroughTheIpDialog() {
         QFETCH(bool, save);
-        LinkRig rig;
+        ListRig rig;
         MessageRecorder messages;
-        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
-            std::vector<Bytes> out;
-            if (d.data[6] == varn::kDiscover && rig.port.count(varn::kDiscover) == 1) {
-                out.push_back(discoveryReply("FAR", addr(10, 0, 0, 5)));
-            } else if (d.data[6] == varn::kSetIpAddress) {
-                out.push_back(ack(varn::kSetIpAddress));
-            }
-            return out;
-        };
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* ip) {
+        ScriptedAppliance appliance;
+        appliance.name = "FAR";
+        appliance.address = addr(10, 0, 0, 5);
+        appliance.everySweep = false;
+        appliance.answersVersions = false;
+        appliance.install(rig.port);
+        auto ip = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* d) {
             for (int type : rig.port.sentTypes()) {
                 QCOMPARE(type, int(varn::kDiscover)); // nothing sent to the appliance yet
             }
-            QCOMPARE(ip->octetField(0)->text(), QString("10"));
-            QCOMPARE(ip->octetField(3)->text(), QString("5"));
+            QCOMPARE(d->octetField(0)->text(), QString("10"));
+            QCOMPARE(d->octetField(3)->text(), QString("5"));
             if (!save) {
-                QTest::mouseClick(ip->findChild<QPushButton*>("id2"), Qt::LeftButton);
+                QTest::mouseClick(d->button(2), Qt::LeftButton);
                 return;
             }
             const char* octets[] = {"192", "168", "1", "77"};
             for (int i = 0; i < 4; ++i) {
-                ip->octetField(i)->setText(octets[i]);
+                d->octetField(i)->setText(octets[i]);
             }
-            QTest::mouseClick(ip->findChild<QPushButton*>("id1"), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(!ip->isVisible(), 3000);
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
+            QTest::qWait(0);
+            d->timers().fire(CDeviceIpDlg::TIMER_SET_IP);
         });
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QTest::qWait(50);
+            QVERIFY(ip.ran());
             if (!save) {
                 QVERIFY(messages.texts.isEmpty());
                 QCOMPARE(rig.port.count(varn::kVersions), 0);
@@ -418,7 +421,7 @@ class TestDeviceList : public QObject {
             }
             QCOMPARE(messages.texts, QStringList{"LAN IP Address is saved successfully !"});
             QCOMPARE(rig.link.targetAddress, addr(192, 168, 1, 77));
-            QVERIFY(rig.port.count(varn::kVersions) >= 1);
+            QCOMPARE(rig.port.count(varn::kVersions), 1);
             QCOMPARE(rig.port.count(varn::kSetIpAddress), 1);
             for (const auto& sent : rig.port.sent) {
                 if (sent.data[6] == varn::kSetIpAddress) {
@@ -428,25 +431,25 @@ class TestDeviceList : public QObject {
                 }
             }
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     void monitorRunsOverTheListAndASweepFollows() {
-        LinkRig rig;
+        ListRig rig;
         answerDiscovery(rig.port, {discoveryReply("AP", addr(192, 168, 1, 20))});
-        CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
-        whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* monitor) {
-            QCOMPARE(rig.state.monitorOpen, 1);
-            QTest::mouseClick(monitor->findChild<QPushButton*>("id1"), Qt::LeftButton);
+        auto monitor = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* m) {
+            QVERIFY(rig.state.monitorOpen);
+            QTest::mouseClick(m->button(1), Qt::LeftButton);
         });
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
-            QTRY_VERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
             const int sweeps = rig.port.count(varn::kDiscover);
             QTest::mouseClick(d->button(1017), Qt::LeftButton);
-            QCOMPARE(rig.state.monitorOpen, 0);
+            QVERIFY(monitor.ran());
+            QVERIFY(!rig.state.monitorOpen);
             QCOMPARE(rig.port.count(varn::kDiscover), sweeps + 1);
         });
-        dlg.exec();
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     // A failed opening is reported once; later openings end at once, silently.
@@ -470,7 +473,7 @@ class TestDeviceList : public QObject {
                  QStringList{"Can not open TCP/IP service, please install TCP/IP protocol before "
                              "running this program. Error Code: 97"});
         QCOMPARE(messages.icons.front(), QMessageBox::Warning);
-        QCOMPARE(rig.state.endpointOpened, 1);
+        QVERIFY(rig.state.endpointOpened);
         QVERIFY(rig.port.sent.empty());
 
         CDeviceListDlg again(rig.link, rig.state, broken);

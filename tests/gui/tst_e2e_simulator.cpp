@@ -4,14 +4,14 @@
 
 #include "gui_test_support.h"
 
-#include "../../tools/appliance-sim/sim_launcher.h"
-#include "app/window_timers.h"
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
 #include "devices/device_ip_dlg.h"
 #include "devices/device_list_dlg.h"
 #include "devices/status_monitor_dlg.h"
 #include "link/endpoint.h"
+#include "sim_launcher.h"
+#include "ui/window_timers.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -99,10 +99,11 @@ class TestEndToEnd : public QObject {
         settings.localPort = simlaunch::freeUdpPort(sim.port);
         settings.broadcastAddress = htonl(0x7FFFFFFF); // 127.255.255.255
         settings.probeAddress = htonl(0x7FFFFFFF);
-        varn::fakes::RecordingUi ui;
-        varn::UdpEndpoint endpoint(settings, &ui);
+        varn::PracticeState practice;
+        QtUserInterface ui(practice);
+        varn::UdpEndpoint endpoint(settings, ui);
         varn::DeviceConfig config;
-        varn::Link link(endpoint, config, &ui);
+        varn::Link link(endpoint, config, practice, ui);
         NotifierWatcher watcher(link);
         DevicesState state;
         EndpointAccess access{[&] { return endpoint.openEndpoint(&watcher); },
@@ -110,7 +111,7 @@ class TestEndToEnd : public QObject {
         MessageRecorder messages;
 
         CDeviceListDlg dlg(link, state, access);
-        whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled(), 5000);
             QCOMPARE(endpoint.localAddress, addr(127, 0, 0, 1));
@@ -122,8 +123,7 @@ class TestEndToEnd : public QObject {
             QVERIFY(list->item(rowOf(list, "E2E-Far"))->text().contains("\t10.1.2.3"));
 
             // The Status Monitor shows every appliance, sorted by name.
-            bool monitored = false;
-            whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* m) {
+            auto monitor = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* m) {
                 QTRY_VERIFY_WITH_TIMEOUT(m->list()->count() == 3, 3000);
                 QVERIFY(m->list()->item(0)->text().startsWith("E2E-Far"));
                 QVERIFY(m->list()->item(1)->text().startsWith("E2E-Lab      \tReady"));
@@ -132,36 +132,31 @@ class TestEndToEnd : public QObject {
                          qPrintable(officeRow));
                 QVERIFY(officeRow.contains("198.51.100.7"));
                 QVERIFY(officeRow.contains("\t28800"));
-                monitored = true;
-                QTest::mouseClick(m->findChild<QPushButton*>("id1"), Qt::LeftButton);
+                QTest::mouseClick(m->button(1), Qt::LeftButton);
             });
             QTest::mouseClick(d->button(1017), Qt::LeftButton);
-            QVERIFY(monitored);
+            QVERIFY(monitor.ran());
             QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled() &&
                                          !d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY),
                                      5000);
 
             // Config: login, then the configuration of the appliance chosen.
-            whenModal<CAdminLoginDlg>([](CAdminLoginDlg* login) {
-                QTest::keyClicks(login->findChild<QLineEdit*>("id1001"), "pw");
-                QTest::mouseClick(login->findChild<QPushButton*>("id1"), Qt::LeftButton);
+            auto login = whenModal<CAdminLoginDlg>([](CAdminLoginDlg* l) {
+                QTest::keyClicks(l->findChild<QLineEdit*>("id1001"), "pw");
+                QTest::mouseClick(l->button(1), Qt::LeftButton);
             });
-            bool configured = false;
-            whenModal<CConfigDlg>([&](CConfigDlg* c) {
-                configured = true;
+            auto configure = whenModal<CConfigDlg>([&](CConfigDlg* c) {
                 QCOMPARE(config.deviceName(), std::string("E2E-Office"));
                 QCOMPARE(config.lanIpAddress(), addr(127, 0, 0, 2));
                 QVERIFY(link.proxyFirmwareVersion[0] != '\0');
-                QTest::mouseClick(c->findChild<QPushButton*>("id1"), Qt::LeftButton);
+                QTest::mouseClick(c->button(1), Qt::LeftButton);
             });
             list->setCurrentRow(office);
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(configured, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(configure.ran(), 5000);
             // OK sends the reset, which the appliance acknowledges.
-            QTRY_VERIFY_WITH_TIMEOUT(
-                std::count(ui.events.begin(), ui.events.end(),
-                           std::string("message I: VARN : Device is resetting now.")) == 1,
-                3000);
+            QTRY_VERIFY_WITH_TIMEOUT(messages.texts.count("VARN : Device is resetting now.") == 1,
+                                     3000);
             // A sweep follows one second later; the next Config waits for its end,
             // since its broadcasts would take the place of the awaited answer.
             QTRY_VERIFY_WITH_TIMEOUT(
@@ -171,25 +166,23 @@ class TestEndToEnd : public QObject {
                 5000);
 
             // The appliance on another network is moved onto ours first.
-            whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* ip) {
-                QCOMPARE(ip->octetField(0)->text(), QString("10"));
+            auto ip = whenModal<CDeviceIpDlg>([&](CDeviceIpDlg* i) {
+                QCOMPARE(i->octetField(0)->text(), QString("10"));
                 const char* octets[] = {"127", "0", "0", "9"};
-                for (int i = 0; i < 4; ++i) {
-                    ip->octetField(i)->setText(octets[i]);
+                for (int k = 0; k < 4; ++k) {
+                    i->octetField(k)->setText(octets[k]);
                 }
-                QTest::mouseClick(ip->findChild<QPushButton*>("id1"), Qt::LeftButton);
-                QTRY_VERIFY_WITH_TIMEOUT(!ip->isVisible(), 4000);
+                QTest::mouseClick(i->button(1), Qt::LeftButton);
+                QTRY_VERIFY_WITH_TIMEOUT(!i->isVisible(), 4000);
             });
-            bool moved = false;
-            whenModal<CConfigDlg>([&](CConfigDlg* c) {
-                moved = true;
+            auto moved = whenModal<CConfigDlg>([&](CConfigDlg* c) {
                 QCOMPARE(config.deviceName(), std::string("E2E-Far"));
                 QCOMPARE(config.lanIpAddress(), addr(127, 0, 0, 9));
-                QTest::mouseClick(c->findChild<QPushButton*>("id2"), Qt::LeftButton);
+                QTest::mouseClick(c->button(2), Qt::LeftButton);
             });
             list->setCurrentRow(rowOf(list, "E2E-Far"));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(moved, 6000);
+            QTRY_VERIFY_WITH_TIMEOUT(moved.ran(), 6000);
             QVERIFY2(messages.texts.contains("LAN IP Address is saved successfully !"),
                      qPrintable(messages.texts.join(" | ")));
             QCOMPARE(link.targetAddress, addr(127, 0, 0, 9));

@@ -1,12 +1,10 @@
 // The main frame: the start-up check and the two ways out.
 
+#include "gui_test_support.h"
+
 #include "app/app_state.h"
 #include "app/main_frame.h"
-#include "app/message_box.h"
-#include "app/window_timers.h"
-#include "config/device_config.h"
-#include "link/datagram_port.h"
-#include "link/link.h"
+#include "ui/window_timers.h"
 
 #include <QAction>
 #include <QtTest>
@@ -25,11 +23,10 @@ varn::EndpointSettings loopbackSettings() {
 }
 
 // A shown frame over its own endpoint and link.
-struct FrameRig {
-    varn::UdpEndpoint endpoint{loopbackSettings()};
-    varn::DeviceConfig config;
-    varn::Link link{endpoint, config};
-    CMainFrame frame{endpoint, link};
+struct FrameRig : guitest::LinkRig {
+    varn::UdpEndpoint endpoint{loopbackSettings(), ui};
+    AppState app;
+    CMainFrame frame{SetupContext{endpoint, link, state, app}};
 
     bool show() {
         frame.show();
@@ -55,7 +52,6 @@ class TestMainFrame : public QObject {
             messages << text;
             return int(QMessageBox::Ok);
         });
-        appState() = AppState{};
     }
     void cleanup() { setMessageBoxHook({}); }
 
@@ -91,13 +87,13 @@ class TestMainFrame : public QObject {
         FrameRig rig;
         QVERIFY(rig.show());
         CMainFrame& frame = rig.frame;
-        appState().firstListClosed = 1;
+        rig.app.firstListClosed = true;
         for (int i = 0; i < 3; ++i) {
             rig.activate();
-            QCOMPARE(appState().notifyWindow, static_cast<varn::SocketWatcher*>(&frame));
+            QCOMPARE(rig.app.notifyWindow, static_cast<varn::SocketWatcher*>(&frame));
             QVERIFY(frame.timers().isActive(CMainFrame::TIMER_STARTUP_CHECK));
             QCOMPARE(frame.timers().interval(CMainFrame::TIMER_STARTUP_CHECK), 500);
-            QTest::qWait(600);
+            QVERIFY(frame.timers().fire(CMainFrame::TIMER_STARTUP_CHECK));
             // The check fired once and stopped itself.
             QVERIFY(!frame.timers().isActive(CMainFrame::TIMER_STARTUP_CHECK));
             QVERIFY(frame.isVisible());
@@ -113,10 +109,10 @@ class TestMainFrame : public QObject {
 
         // While the first Device List has not ended, the frame stays.
         rig.activate();
-        QTest::qWait(600);
+        QVERIFY(frame.timers().fire(CMainFrame::TIMER_STARTUP_CHECK));
         QVERIFY(frame.isVisible());
 
-        appState().firstListClosed = 1;
+        rig.app.firstListClosed = true;
         rig.activate();
         QElapsedTimer clock;
         clock.start();

@@ -1,9 +1,9 @@
-// The Status Monitor: polling, "Unknown" for silent appliances, and its flag.
+// The Status Monitor: polling, "Unknown" for silent appliances, sorting and its flag.
 
 #include "gui_test_support.h"
 
-#include "app/window_timers.h"
 #include "devices/status_monitor_dlg.h"
+#include "ui/window_timers.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -11,9 +11,9 @@
 using namespace guitest;
 
 namespace {
-QString line(QListWidget* list, int i) {
-    return list->item(i) != nullptr ? list->item(i)->text() : QString();
-}
+struct MonitorRig : LinkRig {
+    CStatusMonitorDlg dlg{link, state};
+};
 } // namespace
 
 class TestStatusMonitor : public QObject {
@@ -21,42 +21,44 @@ class TestStatusMonitor : public QObject {
 
   private slots:
     void pollsAtOnceThenEveryThreeSeconds() {
-        LinkRig rig;
+        MonitorRig rig;
         rig.link.monitor.monitorCount = 7; // the table starts empty each time
-        CStatusMonitorDlg dlg(rig.link, rig.state);
-        QCOMPARE(rig.link.monitor.monitorCount, 0);
-        QCOMPARE(rig.state.monitorOpen, 1);
-        QCOMPARE(rig.port.sentTypes(), std::vector<int>{varn::kStatusPoll});
-        QCOMPARE(rig.port.sent.front().address, varn::kBroadcastAddress);
-        QCOMPARE(dlg.timers().interval(CStatusMonitorDlg::TIMER_STATUS_POLL), 300);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.port.sent.size(), std::size_t(2), 1000);
-        QCOMPARE(dlg.timers().interval(CStatusMonitorDlg::TIMER_STATUS_POLL), 3000);
-        dlg.reject();
-        QCOMPARE(rig.state.monitorOpen, 0);
-        QVERIFY(!dlg.timers().isActive(CStatusMonitorDlg::TIMER_STATUS_POLL));
+        auto script = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
+            QCOMPARE(rig.link.monitor.monitorCount, 0);
+            QVERIFY(rig.state.monitorOpen);
+            QCOMPARE(rig.port.sentTypes(), std::vector<int>{varn::kStatusPoll});
+            QCOMPARE(rig.port.sent.front().address, varn::kBroadcastAddress);
+            QCOMPARE(d->timers().interval(CStatusMonitorDlg::TIMER_STATUS_POLL), 300);
+            d->timers().fire(CStatusMonitorDlg::TIMER_STATUS_POLL);
+            QCOMPARE(rig.port.sent.size(), std::size_t(2));
+            QCOMPARE(d->timers().interval(CStatusMonitorDlg::TIMER_STATUS_POLL), 3000);
+            QTest::keyClick(d->list(), Qt::Key_Escape);
+        });
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Rejected));
+        QVERIFY(!rig.state.monitorOpen);
+        QVERIFY(!rig.dlg.timers().isActive(CStatusMonitorDlg::TIMER_STATUS_POLL));
     }
 
     // A silent appliance reads "Unknown" from the next refresh and comes back
     // when it answers; rows beyond the last discovery's count keep their state.
     void silentAppliancesReadUnknownWithinTheDiscoveredRows() {
-        LinkRig rig;
+        MonitorRig rig;
         rig.link.devices.deviceCount = 2;
         bool silent = false;
         rig.port.answer = [&](const varn::fakes::SentDatagram&) {
-            std::vector<Bytes> out;
-            out.push_back(statusReply("ALPHA", 0));
+            std::vector<Bytes> out{statusReply("ALPHA", 0)};
             if (!silent) {
                 out.push_back(statusReply("BRAVO", 5, addr(203, 0, 113, 9), 28800));
-            }
-            if (!silent) {
                 out.push_back(statusReply("CHARLIE", 4, 0, 9600));
             }
             return out;
         };
-        CStatusMonitorDlg dlg(rig.link, rig.state);
-        whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
+        auto script = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
+            const int poll = CStatusMonitorDlg::TIMER_STATUS_POLL;
             QListWidget* list = d->list();
-            QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 1000);
+            QTest::qWait(0); // the answers
+            d->timers().fire(poll);
+            QCOMPARE(list->count(), 3);
             QVERIFY(line(list, 0).startsWith("ALPHA        \tReady"));
             QVERIFY(line(list, 1).startsWith("BRAVO        \tISP Connected  "));
             QVERIFY(line(list, 1).contains("203.0.113.9"));
@@ -67,8 +69,10 @@ class TestStatusMonitor : public QObject {
             // found two, so only ALPHA's and BRAVO's rows are reset at each poll.
             // BRAVO and CHARLIE fall silent.
             silent = true;
-            const std::size_t polls = rig.port.sent.size();
-            QTRY_COMPARE_WITH_TIMEOUT(rig.port.sent.size(), polls + 2, 7000);
+            QTest::qWait(0);
+            d->timers().fire(poll);
+            QTest::qWait(0);
+            d->timers().fire(poll);
             QVERIFY2(line(list, 1).startsWith("BRAVO        \tUnknown"), qPrintable(line(list, 1)));
             QVERIFY(!line(list, 1).contains("203.0.113.9"));
             QVERIFY(line(list, 0).startsWith("ALPHA        \tReady"));
@@ -79,26 +83,31 @@ class TestStatusMonitor : public QObject {
             QTRY_VERIFY(rig.link.monitor.rowText(1).find("ISP Connected") != std::string::npos);
             d->update(); // any paint shows the table as it is
             QTRY_VERIFY(line(list, 1).startsWith("BRAVO        \tISP Connected"));
-            QCOMPARE(rig.state.monitorOpen, 1);
-            QTest::mouseClick(d->findChild<QPushButton*>("id1"), Qt::LeftButton);
+            QVERIFY(rig.state.monitorOpen);
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        QCOMPARE(rig.state.monitorOpen, 0);
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Accepted));
+        QVERIFY(!rig.state.monitorOpen);
     }
 
-    void listIsSortedByName() {
-        LinkRig rig;
+    // Sorted by name as the list box sorts: whatever the case.
+    void listIsSortedByNameWithoutRegardToCase() {
+        MonitorRig rig;
         rig.port.answer = [&](const varn::fakes::SentDatagram&) {
-            return std::vector<Bytes>{statusReply("ZULU", 1), statusReply("MIKE", 2)};
+            return std::vector<Bytes>{statusReply("ZULU", 1), statusReply("mike", 2),
+                                      statusReply("Lima", 0)};
         };
-        CStatusMonitorDlg dlg(rig.link, rig.state);
-        whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
-            QTRY_COMPARE_WITH_TIMEOUT(d->list()->count(), 2, 1000);
-            QVERIFY(line(d->list(), 0).startsWith("MIKE"));
-            QVERIFY(line(d->list(), 1).startsWith("ZULU"));
+        auto script = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
+            QTest::qWait(0);
+            d->applyPaint();
+            QCOMPARE(d->list()->count(), 3);
+            QVERIFY(line(d->list(), 0).startsWith("Lima"));
+            QVERIFY(line(d->list(), 1).startsWith("mike"));
+            QVERIFY(line(d->list(), 2).startsWith("ZULU"));
+            d->accept();
         });
-        dlg.exec();
-        QCOMPARE(rig.state.monitorOpen, 0);
+        QCOMPARE(rig.dlg.exec(), int(QDialog::Accepted));
+        QVERIFY(!rig.state.monitorOpen);
     }
 };
 

@@ -6,18 +6,26 @@
 #include "app/about_dlg.h"
 #include "app/app_state.h"
 #include "app/setup_view.h"
+#include "link/endpoint.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 using namespace guitest;
 
+namespace {
+// What the view is handed: it reads endpointOpened and sets firstListClosed.
+struct ViewRig : LinkRig {
+    varn::UdpEndpoint endpoint{varn::EndpointSettings{}, ui};
+    AppState app;
+    SetupContext context{endpoint, link, state, app};
+};
+} // namespace
+
 class TestViewAbout : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() { appState() = AppState{}; }
-
     void backgroundPictureIsTheStretchedBitmap() {
         const QImage picture(":/bitmap/124");
         QCOMPARE(picture.size(), QSize(409, 314));
@@ -25,10 +33,9 @@ class TestViewAbout : public QObject {
         QVERIFY(!picture.hasAlphaChannel());
         QVERIFY(!QPixmap(":/icon/2").isNull());
 
-        DevicesState state;
-        state.endpointOpened = 1; // the Device List has run already
-        CSetupView view;
-        view.setDevicesState(state);
+        ViewRig rig;
+        rig.state.endpointOpened = true; // the Device List has run already
+        CSetupView view(rig.context);
         int runs = 0;
         view.setDeviceListRunner([&] { ++runs; });
         view.resize(818, 648);
@@ -38,7 +45,7 @@ class TestViewAbout : public QObject {
         QCOMPARE(shot.pixelColor(409, 60), scaled.pixelColor(409, 60));
         QCOMPARE(shot.pixelColor(10, 600), scaled.pixelColor(10, 600));
         QVERIFY(shot.pixelColor(10, 640) != scaled.pixelColor(10, 627));
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(runs, 0);
     }
 
@@ -51,23 +58,22 @@ class TestViewAbout : public QObject {
     }
     void firstPaintOpensTheDeviceListOnce() {
         QFETCH(QSize, size);
-        DevicesState state;
-        CSetupView view;
-        view.setDevicesState(state);
+        ViewRig rig;
+        CSetupView view(rig.context);
         int runs = 0;
         view.setDeviceListRunner([&] {
             ++runs;
-            QCOMPARE(appState().firstListClosed, 0);
-            state.endpointOpened = 1;
+            QVERIFY(!rig.app.firstListClosed);
+            rig.state.endpointOpened = true;
         });
         view.resize(size);
         QPaintEvent paint(QRect(0, 0, 1, 1));
         QCoreApplication::sendEvent(&view, &paint);
         QCoreApplication::sendEvent(&view, &paint); // before the dialog has run
         QTRY_COMPARE(runs, 1);
-        QCOMPARE(appState().firstListClosed, 1);
+        QVERIFY(rig.app.firstListClosed);
         QCoreApplication::sendEvent(&view, &paint);
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QCOMPARE(runs, 1);
     }
 
@@ -83,7 +89,7 @@ class TestViewAbout : public QObject {
         texts.sort();
         QCOMPARE(texts, (QStringList{"Internet VARN", "Setup program", "Version 1.1"}));
         QVERIFY(about.findChild<QLabel*>("iconLabel")->pixmap().width() > 0);
-        whenModal<CAboutDlg>([](CAboutDlg* d) {
+        auto script = whenModal<CAboutDlg>([](CAboutDlg* d) {
             auto* ok = d->findChild<QPushButton*>("id1");
             QCOMPARE(ok->text(), QString("OK"));
             QVERIFY(ok->isDefault());

@@ -176,11 +176,11 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
             if (promptIndex_ < prompts.size()) {
                 out.push_back({terminalData("\r\n" + prompts[promptIndex_].prompt), ispDelayMs});
             } else {
-                Bytes data = {'\r', '\n'};
-                const char* start = "Entering PPP mode.\r\n";
-                data.insert(data.end(), start, start + std::strlen(start));
-                Bytes framing = pppFraming();
-                data.insert(data.end(), framing.begin(), framing.end());
+                // The last line of text, then the ISP goes PPP.
+                const std::string text = "\r\nEntering PPP mode.\r\n";
+                Bytes data(text.begin(), text.end());
+                for (std::uint8_t byte : pppFraming())
+                    data.push_back(byte);
                 state_ = 4;
                 out.push_back({terminalData(data), ispDelayMs});
             }

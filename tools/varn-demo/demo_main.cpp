@@ -8,7 +8,7 @@
 #include "link/link.h"
 #include "link/wire.h"
 
-#include "../../tools/appliance-sim/sim_launcher.h"
+#include "sim_launcher.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -16,19 +16,88 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <netdb.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 const char kUsage[] =
-    "Usage: varn-demo [--scenario FILE] [--seconds N] [Qt options]\n"
+    "Usage: varn-demo [--scenario FILE] [--seconds N] [simulator faults] [Qt options]\n"
     "Starts appliance-sim on loopback and the utility against it.\n"
     "  --scenario FILE  the simulator's scenario (default: its three built-in appliances)\n"
     "  --seconds N      without a display: how long to run before reporting (default 4)\n"
-    "The simulator is found next to this program, in ../tools/appliance-sim/, or\n"
-    "at $VARN_APPLIANCE_SIM.\n";
+    "Passed on to the simulator (see appliance-sim --help):\n"
+    "  --drop SHARE, --delay MS, --ignore T[,T...], --isp-delay MS, --seed N,\n"
+    "  --duplicate, --reply-broadcast\n"
+    "The simulator is found next to this program, in ../appliance-sim/, or at\n"
+    "$VARN_APPLIANCE_SIM.\n";
+
+// The simulator's fault options, passed through as they are.
+bool isSimulatorFlag(const std::string& a) {
+    return a == "--duplicate" || a == "--reply-broadcast";
+}
+bool isSimulatorOption(const std::string& a) {
+    return a == "--drop" || a == "--delay" || a == "--ignore" || a == "--isp-delay" ||
+           a == "--seed";
+}
+
+// Whether the display that DISPLAY or WAYLAND_DISPLAY names answers: Qt aborts
+// the program when it cannot reach the one it is given.
+bool displayReachable() {
+    auto canConnect = [](const std::string& path) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        if (path.size() >= sizeof a.sun_path) {
+            close(fd);
+            return false;
+        }
+        std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        return ok;
+    };
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::string path =
+            wayland[0] == '/' ? wayland : std::string(runtime ? runtime : "") + "/" + wayland;
+        if (canConnect(path))
+            return true;
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return false;
+    // ":N" and "unix:N" are local sockets; "host:N" is TCP port 6000 + N.
+    const std::string d = display;
+    const std::size_t colon = d.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string host = d.substr(0, colon);
+    const int number = std::atoi(d.c_str() + colon + 1);
+    if (host.empty() || host == "unix")
+        return canConnect("/tmp/.X11-unix/X" + std::to_string(number));
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(6000 + number).c_str(), &hints, &found) != 0)
+        return false;
+    bool ok = false;
+    for (addrinfo* ai = found; ai && !ok; ai = ai->ai_next) {
+        int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+        if (fd >= 0) {
+            ok = connect(fd, ai->ai_addr, ai->ai_addrlen) == 0;
+            close(fd);
+        }
+    }
+    freeaddrinfo(found);
+    return ok;
+}
 
 std::string directoryOfThisProgram() {
     char path[4096];
@@ -45,7 +114,7 @@ std::string findSimulator() {
         return env;
     std::string here = directoryOfThisProgram();
     for (std::string candidate :
-         {here + "/appliance-sim", here + "/../tools/appliance-sim/appliance-sim"})
+         {here + "/appliance-sim", here + "/../appliance-sim/appliance-sim"})
         if (access(candidate.c_str(), X_OK) == 0)
             return candidate;
     return {};
@@ -67,8 +136,8 @@ std::vector<std::string> columns(const std::string& row) {
     return out;
 }
 
-int reportFindings() {
-    const varn::DeviceTable& devices = varn::theLink().devices;
+int reportFindings(const varn::Link& link) {
+    const varn::DeviceTable& devices = link.devices;
     if (devices.deviceCount == 0) {
         std::printf("varn-demo: the utility found no appliance.\n");
         return 1;
@@ -88,6 +157,7 @@ int reportFindings() {
 
 int main(int argc, char* argv[]) {
     std::string scenario;
+    std::vector<std::string> faults;
     int seconds = 4;
     bool platformGiven = false;
     std::vector<char*> qtArgs{argv[0]};
@@ -114,6 +184,15 @@ int main(int argc, char* argv[]) {
                 }
                 seconds = int(n);
             }
+        } else if (isSimulatorFlag(a)) {
+            faults.push_back(a);
+        } else if (isSimulatorOption(a)) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "varn-demo: %s needs a value\n", a.c_str());
+                return 2;
+            }
+            faults.push_back(a);
+            faults.push_back(argv[++i]);
         } else if (a.rfind("--", 0) == 0) {
             std::fprintf(stderr, "varn-demo: unknown option \"%s\"\n%s", a.c_str(), kUsage);
             return 2;
@@ -123,23 +202,26 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    // Without a screen, Qt would abort looking for one: run offscreen instead.
-    const bool headless = !platformGiven && !std::getenv("QT_QPA_PLATFORM") &&
-                          !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+    // Without a screen Qt would abort looking for one: run offscreen instead.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool headless = !platformGiven && (!platform || !*platform) && !displayReachable();
     if (headless) {
+        const char* display = std::getenv("DISPLAY");
+        const bool named = (display && *display) || std::getenv("WAYLAND_DISPLAY");
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::printf("varn-demo: no display (neither DISPLAY nor QT_QPA_PLATFORM is set), so the "
-                    "utility runs headless\n"
+        std::printf("varn-demo: %s, so the utility runs headless\n"
                     "  on Qt's offscreen platform for %d seconds and then reports what it found.\n"
                     "  To see its windows, run it on a desktop, or under Xvfb "
                     "(Xvfb :77 & DISPLAY=:77 varn-demo).\n",
+                    named ? "the display named in DISPLAY or WAYLAND_DISPLAY does not answer"
+                          : "no display (neither DISPLAY nor QT_QPA_PLATFORM is set)",
                     seconds);
     }
 
     std::string simulator = findSimulator();
     if (simulator.empty()) {
         std::fprintf(stderr, "varn-demo: cannot find appliance-sim next to this program or in "
-                             "../tools/appliance-sim/; build it, or set VARN_APPLIANCE_SIM\n");
+                             "../appliance-sim/; build it, or set VARN_APPLIANCE_SIM\n");
         return 1;
     }
     std::string log = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : "/tmp") +
@@ -151,6 +233,7 @@ int main(int argc, char* argv[]) {
         simArgs.push_back("--scenario");
         simArgs.push_back(scenario);
     }
+    simArgs.insert(simArgs.end(), faults.begin(), faults.end());
     simlaunch::SimProcess sim;
     std::string error;
     if (!simlaunch::startSimulator(simulator, simArgs, sim, &error)) {
@@ -172,14 +255,15 @@ int main(int argc, char* argv[]) {
     qtArgs.push_back(nullptr);
     QApplication app(qtArgc, qtArgs.data());
     int found = 0;
+    const varn::Link* link = nullptr;
     if (headless)
-        QTimer::singleShot(seconds * 1000, &app, [&found] {
-            found = reportFindings();
+        QTimer::singleShot(seconds * 1000, &app, [&found, &link] {
+            found = link != nullptr ? reportFindings(*link) : 1;
             std::fflush(stdout);
             // Leaves every event loop, the open Device List's included.
             QCoreApplication::exit(found);
         });
-    int result = runSetup(app, settings);
+    int result = runSetup(app, settings, [&link](const varn::Link& l) { link = &l; });
     simlaunch::stopSimulator(sim);
     return headless ? found : result;
 }

@@ -1,4 +1,4 @@
-#include "devices/dialog_support.h"
+#include "ui/dialog_support.h"
 
 #include <QApplication>
 #include <QPaintEvent>

@@ -1,6 +1,4 @@
-#include "app/message_box.h"
-
-#include "app/app_state.h"
+#include "ui/message_box.h"
 
 namespace {
 MessageBoxHook& hook() {
@@ -8,11 +6,6 @@ MessageBoxHook& hook() {
     return instance;
 }
 } // namespace
-
-AppState& appState() {
-    static AppState state;
-    return state;
-}
 
 void setMessageBoxHook(MessageBoxHook h) {
     hook() = std::move(h);
