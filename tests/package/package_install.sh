@@ -83,13 +83,18 @@ dpkg_retrying() {
     return 1
 }
 
-cleanup() {
+stop_programs() {
     for p in "${pids[@]}"; do
         kill "$p" 2>/dev/null
     done
     for p in "${pids[@]}"; do
         wait "$p" 2>/dev/null
     done
+    pids=()
+}
+
+cleanup() {
+    stop_programs
     for ns in "$pc" "$lan" "$demons"; do
         ip netns del "$ns" 2>/dev/null
     done
@@ -248,13 +253,7 @@ grep -q "found 3 appliances" "$work/demo.out" && [ "$demorc" -eq 0 ] || {
 echo "demo: $(grep "found 3 appliances" "$work/demo.out")"
 
 # Stop the programs, then remove the package as a user would.
-for p in "${pids[@]}"; do
-    kill "$p" 2>/dev/null
-done
-for p in "${pids[@]}"; do
-    wait "$p" 2>/dev/null
-done
-pids=()
+stop_programs
 dpkg_retrying --purge varn-setup || fail "dpkg --purge varn-setup failed"
 installed=0
 status=$(dpkg-query -W -f='${db:Status-Status}' varn-setup 2>/dev/null)
