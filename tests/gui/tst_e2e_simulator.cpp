@@ -2,24 +2,18 @@
 // discovery, the Config chain up to the configuration dialog, the Status Monitor
 // and moving an appliance from another network onto ours.
 
-#include "gui_test_support.h"
+#include "simulator_rig.h"
 
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
 #include "devices/device_ip_dlg.h"
 #include "devices/device_list_dlg.h"
 #include "devices/status_monitor_dlg.h"
-#include "link/endpoint.h"
-#include "sim_launcher.h"
 #include "ui/window_timers.h"
 
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSocketNotifier>
-#include <QTemporaryFile>
-#include <arpa/inet.h>
 
 using namespace guitest;
 
@@ -34,40 +28,6 @@ const char kScenario[] = R"({
   ]
 })";
 
-// Dispatches one reply per read notification, as the main frame does.
-class NotifierWatcher : public varn::SocketWatcher {
-  public:
-    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
-    bool watchSocket(int fd) override {
-        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
-                         [this] { link_.dispatchReply(); });
-        return notifier_->isValid();
-    }
-    void unwatchSocket() override { notifier_.reset(); }
-
-  private:
-    varn::Link& link_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
-
-int rowOf(QListWidget* list, const QString& name) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().startsWith(name)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-QString simulatorPath() {
-    const QByteArray given = qgetenv("VARN_APPLIANCE_SIM");
-    if (!given.isEmpty()) {
-        return QString::fromLocal8Bit(given);
-    }
-    return QCoreApplication::applicationDirPath() + "/../tools/appliance-sim/appliance-sim";
-}
-
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -78,43 +38,22 @@ class TestEndToEnd : public QObject {
 
   private slots:
     void initTestCase() {
-        const QString path = simulatorPath();
-        QVERIFY2(QFileInfo(path).isExecutable(), qPrintable("no simulator at " + path));
-        QVERIFY(scenario.open());
-        scenario.write(kScenario);
-        scenario.flush();
-        std::string error;
-        QVERIFY2(
-            simlaunch::startSimulator(path.toStdString(),
-                                      {"--port", "0", "--scenario",
-                                       scenario.fileName().toStdString(), "--log", "/dev/null"},
-                                      sim, &error),
-            error.c_str());
+        const QString error = startSimulator(sim, scenario, kScenario);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void discoverConfigureMonitorAndMove() {
-        varn::EndpointSettings settings;
-        settings.devicePort = sim.port;
-        settings.localPort = simlaunch::freeUdpPort(sim.port);
-        settings.broadcastAddress = htonl(0x7FFFFFFF); // 127.255.255.255
-        settings.probeAddress = htonl(0x7FFFFFFF);
-        varn::PracticeState practice;
-        QtUserInterface ui(practice);
-        varn::UdpEndpoint endpoint(settings, ui);
-        varn::DeviceConfig config;
-        varn::Link link(endpoint, config, practice, ui);
-        NotifierWatcher watcher(link);
-        DevicesState state;
-        EndpointAccess access{[&] { return endpoint.openEndpoint(&watcher); },
-                              [&] { return endpoint.socketError; }};
+        LoopbackUtility utility(sim.port);
+        varn::DeviceConfig& config = utility.config;
+        varn::Link& link = utility.link;
         MessageRecorder messages;
 
-        CDeviceListDlg dlg(link, state, access);
+        CDeviceListDlg dlg(link, utility.state, utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled(), 5000);
-            QCOMPARE(endpoint.localAddress, addr(127, 0, 0, 1));
+            QCOMPARE(utility.endpoint.localAddress, addr(127, 0, 0, 1));
             const int office = rowOf(list, "E2E-Office  ");
             QVERIFY(office >= 0);
             QVERIFY(list->item(office)->text().contains("\t127.0.0.2"));
@@ -198,7 +137,6 @@ class TestEndToEnd : public QObject {
                      "Get Configuration of selected device failed, check if connection was "
                      "lost or IP Address need be set"),
                  qPrintable(messages.texts.join(" | ")));
-        endpoint.closeEndpoint();
     }
 };
 
