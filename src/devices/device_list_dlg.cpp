@@ -15,6 +15,7 @@
 #include "ui_device_list_dlg.h"
 
 #include <QListWidget>
+#include <QScopeGuard>
 
 namespace {
 QString rowString(const std::string& row) {
@@ -66,6 +67,7 @@ void CDeviceListDlg::sweep() {
         return;
     }
     timers().kill(TIMER_EMPTY_SWEEP);
+    timers().kill(TIMER_RECHECK);
     link_.devices.clear();
     link_.sendRequest(varn::kDiscover);
     timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
@@ -82,7 +84,28 @@ void CDeviceListDlg::endSweep() {
     if (empty) {
         timers().set(TIMER_EMPTY_SWEEP, kEmptySweepDelay);
     }
+    if (!linkBusy()) {
+        rechecksLeft_ = kRechecks;
+        timers().set(TIMER_RECHECK, kRecheckInterval);
+    }
     applyPaint();
+}
+
+// One more broadcast after the sweep, without clearing the table: whoever
+// answers now is added to the list by showNewRows.
+void CDeviceListDlg::recheck() {
+    if (rechecksLeft_ <= 0 || linkBusy()) {
+        timers().kill(TIMER_RECHECK);
+        return;
+    }
+    link_.sendRequest(varn::kDiscover);
+    if (--rechecksLeft_ == 0) {
+        timers().kill(TIMER_RECHECK);
+    }
+}
+
+bool CDeviceListDlg::linkBusy() const {
+    return versions_.active() || readConfig_.active() || configuring_ || state_.monitorOpen;
 }
 
 void CDeviceListDlg::paintRule() {
@@ -148,6 +171,7 @@ std::uint32_t CDeviceListDlg::rowAddress(int row) const {
 }
 
 void CDeviceListDlg::onConfig() {
+    timers().kill(TIMER_RECHECK);
     int row = ui_->id1000->currentRow();
     if (row < 0 || row >= varn::kTableRows) {
         return; // no appliance chosen: nothing to configure
@@ -206,6 +230,9 @@ void CDeviceListDlg::onTimer(int id) {
     case TIMER_ROWS:
         showNewRows();
         return;
+    case TIMER_RECHECK:
+        recheck();
+        return;
     case TIMER_EMPTY_SWEEP:
     case TIMER_AFTER_CONFIG:
         timers().kill(id);
@@ -217,6 +244,8 @@ void CDeviceListDlg::onTimer(int id) {
 }
 
 void CDeviceListDlg::configurationStep() {
+    configuring_ = true;
+    const auto done = qScopeGuard([this] { configuring_ = false; });
     if (loginCheck(link_.config(), state_.passwordCache, adminLoginPrompt(), link_.ui()) != 0) {
         return;
     }
@@ -233,6 +262,7 @@ void CDeviceListDlg::configurationStep() {
 }
 
 void CDeviceListDlg::onMonitor() {
+    timers().kill(TIMER_RECHECK);
     {
         CStatusMonitorDlg monitor(link_, state_);
         monitor.exec();

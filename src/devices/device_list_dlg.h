@@ -31,12 +31,17 @@ class CDeviceListDlg : public SetupDialog {
     static constexpr int TIMER_DISCOVERY = 257;    // 100 ms, repeating
     static constexpr int TIMER_ROWS = 258;         // shows rows as they arrive
     static constexpr int TIMER_EMPTY_SWEEP = 259;  // 5000 ms: try again after an empty sweep
+    static constexpr int TIMER_RECHECK = 260;      // 100 ms: asks again after a sweep
     static constexpr int TIMER_VERSIONS = 8450;    // firmware-versions query
     static constexpr int TIMER_READ_CONFIG = 513;  // read-configuration request
     static constexpr int TIMER_AFTER_CONFIG = 521; // 1000 ms: new sweep after configuring
     static constexpr int kDiscoveryInterval = 100;
     static constexpr int kRowsInterval = 20;
     static constexpr int kEmptySweepDelay = 5000;
+    // After a sweep ends, this many more broadcasts this far apart find the
+    // appliances whose answer (or our broadcast) was lost; their rows are added
+    // as they come.
+    static constexpr int kRechecks = 8, kRecheckInterval = 100;
     static constexpr int kVersionsTries = 3, kVersionsInterval = 100;
     static constexpr int kReadConfigTries = 5, kReadConfigFirstWait = 100,
                          kReadConfigInterval = 200;
@@ -62,6 +67,10 @@ class CDeviceListDlg : public SetupDialog {
   private:
     void sweep();
     void endSweep();
+    void recheck();
+    // The Config chain or the Status Monitor is using the link: a broadcast now
+    // would overwrite the awaited-reply marker they poll.
+    bool linkBusy() const;
     void showNewRows();
     void onConfig();
     void onMonitor();
@@ -76,4 +85,6 @@ class CDeviceListDlg : public SetupDialog {
     std::unique_ptr<Ui::CDeviceListDlg> ui_;
     RequestWait versions_;
     RequestWait readConfig_;
+    int rechecksLeft_ = 0;
+    bool configuring_ = false; // the login and configuration dialogs are open
 };

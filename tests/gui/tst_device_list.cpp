@@ -139,6 +139,62 @@ class TestDeviceList : public QObject {
         QCOMPARE(rig.dlg.exec(), -1);
     }
 
+    // The sweep still ends at its first quiet tick; eight more broadcasts 100 ms
+    // apart then find an appliance whose answers were lost, adding its row
+    // without clearing the list or moving the selection. Config stops them.
+    void rechecksAfterTheSweepAddLateAppliances() {
+        ListRig rig;
+        MessageRecorder messages;
+        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
+            std::vector<Bytes> out;
+            if (d.data[6] == varn::kDiscover) {
+                out.push_back(discoveryReply("FIRST", addr(192, 168, 1, 20)));
+                out.push_back(discoveryReply("SECOND", addr(192, 168, 1, 21)));
+                if (rig.port.count(varn::kDiscover) == 4) {
+                    out.push_back(discoveryReply("LOST", addr(192, 168, 1, 22)));
+                }
+            }
+            return out;
+        };
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QCOMPARE(rig.port.count(varn::kDiscover), 2);
+            QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_RECHECK), 100);
+            QListWidget* list = d->list();
+            QCOMPARE(list->count(), 2);
+            list->setCurrentRow(1);
+
+            QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_RECHECK));
+            QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_RECHECK));
+            QCOMPARE(rig.port.count(varn::kDiscover), 4);
+            QTRY_COMPARE(list->count(), 3);
+            QVERIFY(line(list, 0).startsWith("FIRST"));
+            QVERIFY(line(list, 2).startsWith("LOST"));
+            QCOMPARE(list->currentRow(), 1);
+            QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+
+            int rechecks = 2;
+            while (d->timers().fire(CDeviceListDlg::TIMER_RECHECK)) {
+                ++rechecks;
+            }
+            QCOMPARE(rechecks, 8);
+            QCOMPARE(rig.port.count(varn::kDiscover), 2 + 8);
+            QCOMPARE(list->count(), 3);
+
+            // Config while rechecking: nothing but the chain's requests goes out.
+            QTest::mouseClick(d->button(1002), Qt::LeftButton);
+            QVERIFY(ListRig::sweepEnded(d));
+            QVERIFY(d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
+            const int sweeps = rig.port.count(varn::kDiscover);
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
+            QTRY_COMPARE(messages.texts, QStringList{kFailed});
+            QCOMPARE(rig.port.count(varn::kDiscover), sweeps);
+            QCOMPARE(rig.port.count(varn::kVersions), 3);
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
     void fiftyFirstApplianceIsLeftOut() {
         ListRig rig;
         std::vector<Bytes> replies;
