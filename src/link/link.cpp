@@ -250,7 +250,9 @@ void Link::onConfigBlock(const std::uint8_t* b, std::size_t length, std::uint32_
 }
 
 void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
-    if (!practice_.running)
+    // One result per dial sent: the LAN may deliver one twice, and a second
+    // would show its step again, hang up again or restart the terminal text.
+    if (!practice_.running || awaitedReply != kDial)
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {
@@ -265,7 +267,8 @@ void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
 }
 
 void Link::onLoginResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
-    if (!practice_.running)
+    // One result per login sent (its hang-up replaces the awaited marker).
+    if (!practice_.running || awaitedReply != kLogin)
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {

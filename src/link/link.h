@@ -38,7 +38,8 @@ class Link {
     // --- Shared state, polled by the dialogs on their own timers ---
 
     // Type of the last request built; a reply clears it only when it answers
-    // that request (its type is the request's with bit 7 set).
+    // that request (its type is the request's with bit 7 set). Dial and login
+    // results act only while their request is the one awaited.
     std::uint8_t awaitedReply = 0;
     std::uint32_t targetAddress = kBroadcastAddress; // network order
     bool newDeviceSeen = false;

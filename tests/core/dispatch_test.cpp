@@ -311,18 +311,28 @@ TEST_F(SelfTestDispatch, DialResult) {
                                                    "status Terminal Mode Login ..."}));
     EXPECT_TRUE(port.sent.empty());
 
+    // The same result again (the LAN delivered it twice) does nothing more.
     ui.events.clear();
+    practice.terminalEnd = 20;
+    dispatch(ok);
+    EXPECT_TRUE(ui.events.empty());
+    EXPECT_EQ(practice.terminalEnd, 20u);
+
     Bytes failed = reply(3, 9);
     failed[8] = 4;
+    link.awaitedReply = 3;
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - No dial tone"});
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(port.sent[0].data, bytes("Quorix\x09\0"));
     EXPECT_EQ(port.sent[0].address, kTarget);
     EXPECT_EQ(link.awaitedReply, 9);
+    dispatch(failed);
+    EXPECT_EQ(port.sent.size(), 1u);
 
     ui.events.clear();
     failed[8] = 200;
+    link.awaitedReply = 3;
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - code 200"});
 }
@@ -337,8 +347,13 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     EXPECT_EQ(lastSentType(), 9);
     EXPECT_EQ(link.awaitedReply, 9);
 
-    // The hang-up acknowledgement after a success finishes the test.
+    // The same result again shows nothing and does not hang up twice.
     ui.events.clear();
+    dispatch(reply(4, 9));
+    EXPECT_TRUE(ui.events.empty());
+    EXPECT_EQ(port.sent.size(), 1u);
+
+    // The hang-up acknowledgement after a success finishes the test.
     dispatch(reply(9, 8));
     EXPECT_EQ(link.awaitedReply, 0);
     EXPECT_FALSE(practice.hangupAfterSuccess);
@@ -350,6 +365,9 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
 
     Bytes failed = reply(4, 9);
     failed[8] = 3;
+    dispatch(failed); // no login awaited: nothing
+    EXPECT_TRUE(ui.events.empty());
+    link.awaitedReply = 4;
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status PPP Error - IPCP Negotiation Failed !"});
     EXPECT_FALSE(practice.hangupAfterSuccess);
@@ -452,6 +470,7 @@ TEST_F(SelfTestDispatch, FullTerminalBufferCutsTextAndSaysSoOnce) {
     EXPECT_TRUE(port.sent.empty());
 
     // A new dial starts a fresh buffer, and a new warning when it fills.
+    link.awaitedReply = 3;
     dispatch(reply(3, 9));
     EXPECT_FALSE(practice.terminalOverflowReported);
 }
