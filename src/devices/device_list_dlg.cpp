@@ -220,11 +220,13 @@ void CDeviceListDlg::onTimer(int id) {
     }
     switch (id) {
     case TIMER_DISCOVERY:
-        if (link_.newDeviceSeen) {
+        if (link_.newDeviceSeen && !linkBusy()) {
             // Someone new answered in the last 100 ms: ask once more.
             link_.sendRequest(varn::kDiscover);
             return;
         }
+        // Quiet, or Config was given during the sweep: its chain now waits on
+        // the awaited-reply marker, which another broadcast would overwrite.
         endSweep();
         return;
     case TIMER_ROWS:

@@ -177,6 +177,16 @@ inline QString line(QListWidget* list, int i) {
     return list->item(i) != nullptr ? list->item(i)->text() : QString();
 }
 
+// The first line of the list that begins with name, or -1.
+inline int rowOf(QListWidget* list, const QString& name) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().startsWith(name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // A script to run inside a modal dialog. Keep it until the dialog's exec()
 // has returned: when it goes, its poller stops, and a script that never ran
 // fails the test (so a dialog that never opened cannot pass unnoticed).
@@ -185,6 +195,7 @@ class [[nodiscard]] ModalScript {
     struct State {
         QTimer* poll = nullptr;
         bool ran = false;
+        bool required = true; // a script that never ran fails the test
         std::source_location where;
     };
     explicit ModalScript(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -195,7 +206,7 @@ class [[nodiscard]] ModalScript {
         }
         delete state_->poll;
         state_->poll = nullptr;
-        if (!state_->ran) {
+        if (!state_->ran && state_->required) {
             QTest::qFail("the modal script never ran: its dialog did not open",
                          state_->where.file_name(), int(state_->where.line()));
         }
@@ -211,12 +222,14 @@ class [[nodiscard]] ModalScript {
 // dialog may open nested anywhere below. If body fails (or leaves the dialog
 // open), the dialog is closed so that its exec() returns and the test goes on to
 // report the failure. If no such dialog opens within timeoutMs, the open modal
-// dialog, if any, is closed and the script never runs.
+// dialog, if any, is closed and the script never runs (a negative timeout waits
+// without end, and a script that never runs is no failure: see ifModal).
 template <typename T>
 ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
                       std::source_location where = std::source_location::current()) {
     auto state = std::make_shared<ModalScript::State>();
     state->where = where;
+    state->required = timeoutMs >= 0;
     state->poll = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
@@ -228,7 +241,7 @@ ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
         }
         T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible()) {
-            if (clock->elapsed() > timeoutMs) {
+            if (timeoutMs >= 0 && clock->elapsed() > timeoutMs) {
                 s->poll->stop();
                 if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                     open->done(-1);
@@ -252,6 +265,12 @@ ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
     });
     state->poll->start(10);
     return ModalScript(state);
+}
+
+// The same for a dialog that may or may not open (on a lossy network, say):
+// the script runs if it does, for as long as the handle is kept.
+template <typename T> ModalScript ifModal(std::function<void(T*)> body) {
+    return whenModal<T>(std::move(body), -1);
 }
 
 } // namespace guitest

@@ -4,6 +4,7 @@
 // simulator share.
 
 #include "gui_test_support.h"
+#include "notifier_watcher.h"
 
 #include "devices/device_list_dlg.h"
 #include "e2e/traffic.h"
@@ -12,28 +13,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTemporaryFile>
 #include <arpa/inet.h>
 
 namespace guitest {
-
-// Dispatches one reply per read notification, as the main frame does.
-class NotifierWatcher : public varn::SocketWatcher {
-  public:
-    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
-    bool watchSocket(int fd) override {
-        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
-                         [this] { link_.dispatchReply(); });
-        return notifier_->isValid();
-    }
-    void unwatchSocket() override { notifier_.reset(); }
-
-  private:
-    varn::Link& link_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 inline QString simulatorPath() {
     const QByteArray given = qgetenv("VARN_APPLIANCE_SIM");
@@ -94,14 +77,5 @@ struct LoopbackUtility {
         return settings;
     }
 };
-
-inline int rowOf(QListWidget* list, const QString& name) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().startsWith(name)) {
-            return i;
-        }
-    }
-    return -1;
-}
 
 } // namespace guitest

@@ -195,6 +195,41 @@ class TestDeviceList : public QObject {
         QCOMPARE(rig.dlg.exec(), -1);
     }
 
+    // Config given while the sweep still finds appliances ends the sweep at its
+    // next tick: a broadcast would make the chain's answer look missing.
+    void configDuringASweepEndsIt() {
+        ListRig rig;
+        ScriptedAppliance appliance;
+        appliance.install(rig.port);
+        auto answer = rig.port.answer;
+        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
+            std::vector<Bytes> out = answer(d);
+            if (d.data[6] == varn::kDiscover) { // someone new every time
+                const int n = rig.port.count(varn::kDiscover);
+                out.push_back(discoveryReply("NEW" + std::to_string(n),
+                                             addr(192, 168, 1, std::uint8_t(100 + n))));
+            }
+            return out;
+        };
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QTRY_VERIFY(d->list()->count() >= 2);
+            QVERIFY(d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+            const int sweeps = rig.port.count(varn::kDiscover);
+            d->list()->setCurrentRow(0);
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_DISCOVERY));
+            QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_DISCOVERY));
+            QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
+            QCOMPARE(rig.port.count(varn::kDiscover), sweeps);
+            QTest::qWait(0);
+            QCOMPARE(rig.link.awaitedReply, 0); // the versions answer still counts
+            QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_VERSIONS));
+            QCOMPARE(rig.port.count(varn::kVersions), 1);
+            QCOMPARE(rig.port.count(varn::kReadConfig), 1);
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
     void fiftyFirstApplianceIsLeftOut() {
         ListRig rig;
         std::vector<Bytes> replies;
