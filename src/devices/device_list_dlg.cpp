@@ -71,9 +71,7 @@ void CDeviceListDlg::sweep() {
     link_.devices.clear();
     link_.sendRequest(varn::kDiscover);
     timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
-    if (!timers().isActive(TIMER_ROWS)) {
-        timers().set(TIMER_ROWS, kRowsInterval);
-    }
+    timers().set(TIMER_ROWS, kRowsInterval);
 }
 
 void CDeviceListDlg::endSweep() {
@@ -231,6 +229,10 @@ void CDeviceListDlg::onTimer(int id) {
         return;
     case TIMER_ROWS:
         showNewRows();
+        if (timers().interval(TIMER_ROWS) == kRowsInterval && !timers().isActive(TIMER_DISCOVERY) &&
+            !timers().isActive(TIMER_RECHECK)) {
+            timers().set(TIMER_ROWS, kLateRowsInterval);
+        }
         return;
     case TIMER_RECHECK:
         recheck();

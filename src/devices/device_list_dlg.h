@@ -36,7 +36,9 @@ class CDeviceListDlg : public SetupDialog {
     static constexpr int TIMER_READ_CONFIG = 513;  // read-configuration request
     static constexpr int TIMER_AFTER_CONFIG = 521; // 1000 ms: new sweep after configuring
     static constexpr int kDiscoveryInterval = 100;
-    static constexpr int kRowsInterval = 20;
+    // Rows are looked for every 10 ms while a sweep or its rechecks run, and
+    // every 50 ms after them for answers that come late.
+    static constexpr int kRowsInterval = 10, kLateRowsInterval = 50;
     static constexpr int kEmptySweepDelay = 5000;
     // After a sweep ends, this many more broadcasts this far apart find the
     // appliances whose answer (or our broadcast) was lost; their rows are added

@@ -180,9 +180,12 @@ class TestDeviceList : public QObject {
             QCOMPARE(rechecks, 8);
             QCOMPARE(rig.port.count(varn::kDiscover), 2 + 8);
             QCOMPARE(list->count(), 3);
+            // Rows are looked for often while answers are expected, less after.
+            QTRY_COMPARE(d->timers().interval(CDeviceListDlg::TIMER_ROWS), 50);
 
             // Config while rechecking: nothing but the chain's requests goes out.
             QTest::mouseClick(d->button(1002), Qt::LeftButton);
+            QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_ROWS), 10);
             QVERIFY(ListRig::sweepEnded(d));
             QVERIFY(d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
             const int sweeps = rig.port.count(varn::kDiscover);
