@@ -24,18 +24,28 @@
 
 namespace traffic {
 
-// The real endpoint, keeping the type and the time of every request it sends.
+// The real endpoint, keeping the type and the time of every request it sends
+// and the type byte of every datagram it reads.
 class RecordingEndpoint : public varn::UdpEndpoint {
   public:
     using UdpEndpoint::UdpEndpoint;
     std::vector<int> sentTypes;
     std::vector<std::chrono::steady_clock::time_point> sentAt;
+    std::vector<int> receivedTypes;
 
     int sendDatagram(const std::uint8_t* buffer, std::size_t length,
                      std::uint32_t address) override {
         sentTypes.push_back(length > 6 ? buffer[6] : -1);
         sentAt.push_back(std::chrono::steady_clock::now());
         return UdpEndpoint::sendDatagram(buffer, length, address);
+    }
+    int receiveDatagram(std::uint8_t* buffer, std::size_t size,
+                        varn::DatagramInfo* info = nullptr) override {
+        const int result = UdpEndpoint::receiveDatagram(buffer, size, info);
+        if (result == 0) {
+            receivedTypes.push_back(buffer[6]);
+        }
+        return result;
     }
 };
 

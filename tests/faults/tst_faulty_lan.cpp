@@ -100,6 +100,11 @@ struct LanUtility {
         return int(std::count(endpoint.sentTypes.begin() + std::ptrdiff_t(first),
                               endpoint.sentTypes.end(), type));
     }
+    // Replies to requests of `type` read since the first'th datagram.
+    int receivedSince(std::size_t first, int type) const {
+        return int(std::count(endpoint.receivedTypes.begin() + std::ptrdiff_t(first),
+                              endpoint.receivedTypes.end(), type | varn::kReplyBit));
+    }
 };
 
 } // namespace
@@ -506,85 +511,109 @@ class TestFaultyLan : public QObject {
     }
 
     // Half the frames repeated, with jitter: one login, one configuration, one
-    // save, one reset message; the appliance holds what was saved.
+    // save, one reset message, also when the reset was acknowledged twice (the
+    // exchange is repeated until that happened); the appliance holds what was
+    // saved.
     void duplicatesGiveOneLoginOneSaveOneMessage() {
         openLink();
         const Appliance& office = appliances[0];
         QVERIFY(discoverAll());
         QVERIFY(readBlock(office));
         const varn::DeviceConfig original = utility->config;
-        MessageRecorder messages;
-        int logins = 0, configs = 0;
-        bool answered = false;
-        std::size_t firstSent = 0;
-        auto login = whenModal<CAdminLoginDlg>(
-            [&](CAdminLoginDlg* l) {
-                ++logins;
-                QTest::keyClicks(l->findChild<QLineEdit*>("id1001"), office.password);
-                QTest::mouseClick(l->button(1), Qt::LeftButton);
-            },
-            10000);
-        auto configure = whenModal<CConfigDlg>(
-            [&](CConfigDlg* c) {
-                ++configs;
-                QVERIFY(utility->config == original);
-                utility->config.setPhoneNumber("5559999");
-                QObject owner;
-                std::int32_t ticksLeft = 0;
-                RequestWait* wait = nullptr;
-                WindowTimers timers(&owner, [&](int id) { wait->expire(id); });
-                RequestWait saveWait(timers, 1793, link(), ticksLeft);
-                wait = &saveWait;
-                wait->start({varn::kWriteConfig, 10, 300, 300, false}, [&] { answered = true; },
-                            {});
-                QVERIFY(QTest::qWaitFor([&] { return answered; }, 5000));
-                QTest::mouseClick(c->button(1), Qt::LeftButton);
-            },
-            10000);
-        runDeviceList([&](CDeviceListDlg* d) {
-            const int row = waitForLine(d, office);
-            QVERIFY(row >= 0);
-            firstSent = utility->endpoint.sentTypes.size();
-            d->list()->setCurrentRow(row);
-            QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QVERIFY(QTest::qWaitFor([&] { return messages.texts.contains(kResetting); }, 10000));
-            QTest::qWait(300); // the repeated acknowledgements
-            QCOMPARE(names(d->list()), applianceNames);
-            d->reject();
-        });
-        QCOMPARE(logins, 1);
-        QCOMPARE(configs, 1);
-        QCOMPARE(messages.texts, QStringList{kResetting});
-        QCOMPARE(utility->sentSince(firstSent, varn::kWriteConfig), 1);
-        QCOMPARE(utility->sentSince(firstSent, varn::kReset), 1);
-        varn::DeviceConfig saved = original;
-        saved.setPhoneNumber("5559999");
-        QVERIFY(readBlock(office));
-        QVERIFY(utility->config == saved);
-        QVERIFY(writeBlock(office, original));
+        bool repeated = false;
+        for (int round = 0; round < 4 && !repeated; ++round) {
+            MessageRecorder messages;
+            int logins = 0, configs = 0;
+            bool answered = false;
+            std::size_t firstSent = 0, firstRead = 0;
+            const std::string phone = "555999" + std::to_string(round);
+            auto login = whenModal<CAdminLoginDlg>(
+                [&](CAdminLoginDlg* l) {
+                    ++logins;
+                    QTest::keyClicks(l->findChild<QLineEdit*>("id1001"), office.password);
+                    QTest::mouseClick(l->button(1), Qt::LeftButton);
+                },
+                10000);
+            auto configure = whenModal<CConfigDlg>(
+                [&](CConfigDlg* c) {
+                    ++configs;
+                    QVERIFY(utility->config == original);
+                    utility->config.setPhoneNumber(phone);
+                    QObject owner;
+                    std::int32_t ticksLeft = 0;
+                    RequestWait* wait = nullptr;
+                    WindowTimers timers(&owner, [&](int id) { wait->expire(id); });
+                    RequestWait saveWait(timers, 1793, link(), ticksLeft);
+                    wait = &saveWait;
+                    wait->start({varn::kWriteConfig, 10, 300, 300, false}, [&] { answered = true; },
+                                {});
+                    QVERIFY(QTest::qWaitFor([&] { return answered; }, 5000));
+                    QTest::mouseClick(c->button(1), Qt::LeftButton);
+                },
+                10000);
+            runDeviceList([&](CDeviceListDlg* d) {
+                const int row = waitForLine(d, office);
+                QVERIFY(row >= 0);
+                firstSent = utility->endpoint.sentTypes.size();
+                firstRead = utility->endpoint.receivedTypes.size();
+                d->list()->setCurrentRow(row);
+                QTest::mouseClick(d->button(1016), Qt::LeftButton);
+                QVERIFY(
+                    QTest::qWaitFor([&] { return messages.texts.contains(kResetting); }, 10000));
+                QTest::qWait(300); // the repeated acknowledgements
+                QCOMPARE(names(d->list()), applianceNames);
+                d->reject();
+            });
+            QCOMPARE(logins, 1);
+            QCOMPARE(configs, 1);
+            QCOMPARE(messages.texts, QStringList{kResetting});
+            QCOMPARE(utility->sentSince(firstSent, varn::kWriteConfig), 1);
+            QCOMPARE(utility->sentSince(firstSent, varn::kReset), 1);
+            repeated = utility->receivedSince(firstRead, varn::kReset) >= 2;
+            varn::DeviceConfig saved = original;
+            saved.setPhoneNumber(phone);
+            QVERIFY(readBlock(office));
+            QVERIFY(utility->config == saved);
+            QVERIFY(writeBlock(office, original));
+        }
+        if (!repeated) {
+            qWarning("no reset was acknowledged twice in four rounds: one message per "
+                     "acknowledgement was all that could be seen");
+        }
     }
 
     // Half the frames repeated, with jitter: every step of the self-test shown
-    // once and in order, one hang-up after the success, OK focused once.
+    // once and in order, one hang-up after the success, OK focused once, also
+    // when a dial or login result came twice (repeated until it did).
     void duplicatesGiveEachSelfTestStepOnce() {
         openLink();
         const Appliance& office = appliances[0];
         QVERIFY(discoverAll());
         QVERIFY(readBlock(office));
         const varn::DeviceConfig asRead = utility->config;
-        MessageRecorder messages;
-        const std::size_t firstSent = utility->endpoint.sentTypes.size();
-        const SelfTestRun run = selfTest(3000);
-        QCOMPARE(run.statuses, kSelfTestSteps);
-        QCOMPARE(run.focusTimers, 1);
-        QCOMPARE(utility->sentSince(firstSent, varn::kDial), 1);
-        QCOMPARE(utility->sentSince(firstSent, varn::kLogin), 1);
-        QCOMPARE(link().awaitedReply, 0);
-        QVERIFY(!utility->practice.hangupAfterSuccess);
-        varn::DeviceConfig expected = asRead;
-        expected.setLoginMode(varn::LoginMode::Ppp);
-        QVERIFY(utility->config == expected);
-        QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join(" | ")));
+        bool repeated = false;
+        for (int round = 0; round < 4 && !repeated; ++round) {
+            MessageRecorder messages;
+            utility->config = asRead;
+            const std::size_t firstSent = utility->endpoint.sentTypes.size();
+            const std::size_t firstRead = utility->endpoint.receivedTypes.size();
+            const SelfTestRun run = selfTest(3000);
+            QCOMPARE(run.statuses, kSelfTestSteps);
+            QCOMPARE(run.focusTimers, 1);
+            QCOMPARE(utility->sentSince(firstSent, varn::kDial), 1);
+            QCOMPARE(utility->sentSince(firstSent, varn::kLogin), 1);
+            QCOMPARE(link().awaitedReply, 0);
+            QVERIFY(!utility->practice.hangupAfterSuccess);
+            varn::DeviceConfig expected = asRead;
+            expected.setLoginMode(varn::LoginMode::Ppp);
+            QVERIFY(utility->config == expected);
+            QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join(" | ")));
+            repeated = utility->receivedSince(firstRead, varn::kDial) >= 2 ||
+                       utility->receivedSince(firstRead, varn::kLogin) >= 2;
+        }
+        if (!repeated) {
+            qWarning("no dial or login result came twice in four rounds");
+        }
         utility->config = asRead;
     }
 };
