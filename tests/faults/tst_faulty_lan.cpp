@@ -6,7 +6,9 @@
 // in the real dialogs; the configuration save and the self-test's exchange
 // are driven at the link layer the way their dialogs drive it (request 7 with
 // ten 300 ms looks and no resend; requests 9 and 15 repeated every 300 ms,
-// then 3, with 4 and the last 9 sent by the reply handlers).
+// then 3, with 4 and the last 9 sent by the reply handlers), since for now
+// CConfigDlg and CPracticeDlg offer only OK and Cancel: once they do their
+// work, the scripts below should press Save and Verify setting instead.
 
 #include "gui/gui_test_support.h"
 #include "gui/notifier_watcher.h"
