@@ -105,16 +105,6 @@ bool parse(int argc, char** argv, int from, Options& o) {
     return true;
 }
 
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    std::string item;
-    while (std::getline(in, item, ','))
-        if (!item.empty())
-            parts.push_back(item);
-    return parts;
-}
-
 std::uint32_t address(const std::string& dotted) {
     return varn::parseDotted(dotted.c_str(), dotted.size());
 }
@@ -223,6 +213,22 @@ struct App {
     QApplication app{argc, argv};
 };
 
+// What each mode that runs the utility begins with: the application, message
+// boxes printed instead of waited on, and the utility's settings (with the
+// simulator on loopback when asked for, ended with the session).
+struct Session {
+    App a;
+    varn::EndpointSettings settings;
+    simlaunch::SimProcess sim;
+    bool ready = false;
+
+    explicit Session(const Options& o) {
+        printMessageBoxes();
+        ready = settingsFor(o, settings, sim);
+    }
+    ~Session() { simlaunch::stopSimulator(sim); }
+};
+
 void waitMs(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -287,13 +293,12 @@ int launch(int argc, char** argv) {
 // ---------------------------------------------------------------- app
 
 int app(const Options& o) {
-    App a;
-    printMessageBoxes();
-    varn::EndpointSettings settings;
-    simlaunch::SimProcess sim;
-    if (!settingsFor(o, settings, sim)) {
+    Session session(o);
+    if (!session.ready) {
         return 1;
     }
+    App& a = session.a;
+    const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 1));
     const int holdMs = int(o.number("hold-ms", 200));
     PaintClock clock(expect);
@@ -314,21 +319,18 @@ int app(const Options& o) {
         std::printf("error: the Device List never showed %d lines\n", expect);
         QCoreApplication::exit(1);
     });
-    const int rc = runSetup(a.app, settings);
-    simlaunch::stopSimulator(sim);
-    return rc;
+    return runSetup(a.app, settings);
 }
 
 // ---------------------------------------------------------------- discovery
 
 int discovery(const Options& o) {
-    App a;
-    printMessageBoxes();
-    varn::EndpointSettings settings;
-    simlaunch::SimProcess sim;
-    if (!settingsFor(o, settings, sim)) {
+    Session session(o);
+    if (!session.ready) {
         return 1;
     }
+    App& a = session.a;
+    const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 1));
     const int runs = int(o.number("runs", 7));
 
@@ -413,7 +415,6 @@ int discovery(const Options& o) {
     std::printf("sweep_ms %.1f\n", bench::median(sweeps));
     std::printf("every_run_complete %s\n", everyRunComplete ? "yes" : "no");
     endpoint.closeEndpoint();
-    simlaunch::stopSimulator(sim);
     return 0;
 }
 
@@ -515,13 +516,12 @@ class LatencyProbe : public QObject {
 };
 
 int flood(const Options& o) {
-    App a;
-    printMessageBoxes();
-    varn::EndpointSettings settings;
-    simlaunch::SimProcess sim;
-    if (!settingsFor(o, settings, sim)) {
+    Session session(o);
+    if (!session.ready) {
         return 1;
     }
+    App& a = session.a;
+    const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 3));
     const int seconds = int(o.number("seconds", 3));
     const int idleSeconds = int(o.number("idle-seconds", seconds));
@@ -536,8 +536,9 @@ int flood(const Options& o) {
         plan.sources = {varn::makeAddress(127, 0, 0, 66), varn::makeAddress(127, 0, 0, 2)};
         plan.target = varn::makeAddress(127, 0, 0, 1);
     } else {
-        for (const std::string& s : split(o.get("sources")))
-            plan.sources.push_back(address(s));
+        for (const QString& s :
+             QString::fromStdString(o.get("sources")).split(',', Qt::SkipEmptyParts))
+            plan.sources.push_back(address(s.toStdString()));
         plan.target = address(o.get("target"));
         plan.netns = o.get("flood-netns");
         if (plan.sources.empty() || plan.target == varn::kBroadcastAddress) {
@@ -621,7 +622,6 @@ int flood(const Options& o) {
 
     const int rc = runSetup(a.app, settings);
     flooder.reset();
-    simlaunch::stopSimulator(sim);
     if (rc != 0) {
         return rc;
     }

@@ -40,6 +40,14 @@ work=$(mktemp -d)
 simpid=""
 relaypid=""
 
+# Waits up to 5 s for a line matching PATTERN in FILE.
+wait_for() {
+    for _ in $(seq 100); do
+        grep -q "$1" "$2" 2>/dev/null && return 0
+        sleep 0.05
+    done
+    return 1
+}
 stop() { # PID: ends a process this script started
     if [ -n "$1" ]; then
         kill "$1" 2>/dev/null
@@ -86,11 +94,7 @@ set +e
 ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
     >"$work/sim.out" 2>&1 &
 simpid=$!
-for _ in $(seq 50); do
-    grep -q "listening on" "$work/sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-if ! grep -q "listening on" "$work/sim.out"; then
+if ! wait_for "listening on" "$work/sim.out"; then
     echo "appliance-sim did not start:"
     cat "$work/sim.out"
     exit 1
@@ -106,11 +110,7 @@ for phase in "$@"; do
     ip netns exec "$mid" "$relay" --between vmid0,vmid1 $options --seed "$phase_number" \
         >"$work/relay.out" 2>&1 &
     relaypid=$!
-    for _ in $(seq 50); do
-        grep -q "^frame-relay between" "$work/relay.out" 2>/dev/null && break
-        sleep 0.05
-    done
-    if ! grep -q "^frame-relay between" "$work/relay.out"; then
+    if ! wait_for "^frame-relay between" "$work/relay.out"; then
         echo "frame-relay did not start:"
         cat "$work/relay.out"
         exit 1

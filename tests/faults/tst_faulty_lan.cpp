@@ -120,11 +120,11 @@ class TestFaultyLan : public QObject {
 
     varn::Link& link() { return utility->link; }
 
-    void openLink() {
-        if (!utility->state.endpointOpened) {
-            QCOMPARE(utility->access.open(), 0);
+    bool openLink() {
+        if (!utility->state.endpointOpened && utility->access.open() == 0) {
             utility->state.endpointOpened = true;
         }
+        return utility->state.endpointOpened;
     }
 
     // Broadcasts until every appliance is listed, as many times as a lossy
@@ -170,6 +170,37 @@ class TestFaultyLan : public QObject {
     bool writeBlock(const Appliance& a, const varn::DeviceConfig& block) {
         utility->config = block;
         return select(a) && insist(varn::kWriteConfig, [this] { return link().awaitedReply == 0; });
+    }
+
+    // What the first appliance holds now, read at the link layer.
+    bool readFirstAppliance(varn::DeviceConfig& held) {
+        if (!openLink() || !discoverAll() || !readBlock(appliances[0])) {
+            return false;
+        }
+        held = utility->config;
+        return true;
+    }
+
+    enum class Saved { Acknowledged, TimedOut, Hung };
+    // Saves as the configuration dialog does: request 7 once, the answer
+    // looked for every 300 ms, ten times; *ms is how long it took.
+    Saved saveAsTheDialogDoes(qint64* ms = nullptr) {
+        QObject owner;
+        std::int32_t ticksLeft = 0;
+        bool answered = false, gaveUp = false;
+        RequestWait* wait = nullptr;
+        WindowTimers timers(&owner, [&](int id) { wait->expire(id); });
+        RequestWait saveWait(timers, 1793, link(), ticksLeft);
+        wait = &saveWait;
+        const auto start = Clock::now();
+        wait->start(
+            {varn::kWriteConfig, 10, 300, 300, false}, [&] { answered = true; },
+            [&] { gaveUp = true; });
+        (void)QTest::qWaitFor([&] { return answered || gaveUp; }, 5000);
+        if (ms != nullptr) {
+            *ms = msSince(start);
+        }
+        return answered ? Saved::Acknowledged : gaveUp ? Saved::TimedOut : Saved::Hung;
     }
 
     // The Device List opened and run by `body`, which must end it.
@@ -357,11 +388,9 @@ class TestFaultyLan : public QObject {
     // acknowledged or times out after its ten looks; the appliance holds what it
     // held, or that with the one field the user changed, never anything else.
     void chainAndSaveUnderLoss() {
-        openLink();
         const Appliance& office = appliances[0];
-        QVERIFY(discoverAll());
-        QVERIFY(readBlock(office));
-        const varn::DeviceConfig original = utility->config;
+        varn::DeviceConfig original;
+        QVERIFY(readFirstAppliance(original));
         varn::DeviceConfig held = original;
         int opened = 0, failed = 0, acknowledged = 0, unacknowledged = 0;
         for (int attempt = 0; attempt < 6; ++attempt) {
@@ -387,18 +416,10 @@ class TestFaultyLan : public QObject {
                 }
                 // The user changes the phone number and saves.
                 utility->config.setPhoneNumber(phone);
-                QObject owner;
-                std::int32_t ticksLeft = 0;
-                RequestWait* wait = nullptr;
-                WindowTimers timers(&owner, [&](int id) { wait->expire(id); });
-                RequestWait saveWait(timers, 1793, link(), ticksLeft);
-                wait = &saveWait;
-                const auto start = Clock::now();
-                wait->start(
-                    {varn::kWriteConfig, 10, 300, 300, false}, [&] { answered = true; },
-                    [&] { gaveUp = true; });
-                QVERIFY(QTest::qWaitFor([&] { return answered || gaveUp; }, 5000));
-                saveMs = msSince(start);
+                const Saved saved = saveAsTheDialogDoes(&saveMs);
+                QVERIFY(saved != Saved::Hung);
+                answered = saved == Saved::Acknowledged;
+                gaveUp = saved == Saved::TimedOut;
                 // After "No Reponse ..." the user cancels.
                 QTest::mouseClick(c->button(answered ? 1 : 2), Qt::LeftButton);
             });
@@ -467,11 +488,8 @@ class TestFaultyLan : public QObject {
     // whose answer was lost, where Cancel restores the record. Never a step out
     // of order or twice, never a message box.
     void selfTestUnderLoss() {
-        openLink();
-        const Appliance& office = appliances[0];
-        QVERIFY(discoverAll());
-        QVERIFY(readBlock(office));
-        const varn::DeviceConfig asRead = utility->config;
+        varn::DeviceConfig asRead;
+        QVERIFY(readFirstAppliance(asRead));
         QStringList ends;
         int ready = 0;
         for (int attempt = 0; attempt < 3; ++attempt) {
@@ -517,16 +535,13 @@ class TestFaultyLan : public QObject {
     // exchange is repeated until that happened); the appliance holds what was
     // saved.
     void duplicatesGiveOneLoginOneSaveOneMessage() {
-        openLink();
         const Appliance& office = appliances[0];
-        QVERIFY(discoverAll());
-        QVERIFY(readBlock(office));
-        const varn::DeviceConfig original = utility->config;
+        varn::DeviceConfig original;
+        QVERIFY(readFirstAppliance(original));
         bool repeated = false;
         for (int round = 0; round < 4 && !repeated; ++round) {
             MessageRecorder messages;
             int logins = 0, configs = 0;
-            bool answered = false;
             std::size_t firstSent = 0, firstRead = 0;
             const std::string phone = "555999" + std::to_string(round);
             auto login = whenModal<CAdminLoginDlg>(
@@ -541,15 +556,7 @@ class TestFaultyLan : public QObject {
                     ++configs;
                     QVERIFY(utility->config == original);
                     utility->config.setPhoneNumber(phone);
-                    QObject owner;
-                    std::int32_t ticksLeft = 0;
-                    RequestWait* wait = nullptr;
-                    WindowTimers timers(&owner, [&](int id) { wait->expire(id); });
-                    RequestWait saveWait(timers, 1793, link(), ticksLeft);
-                    wait = &saveWait;
-                    wait->start({varn::kWriteConfig, 10, 300, 300, false}, [&] { answered = true; },
-                                {});
-                    QVERIFY(QTest::qWaitFor([&] { return answered; }, 5000));
+                    QVERIFY(saveAsTheDialogDoes() == Saved::Acknowledged);
                     QTest::mouseClick(c->button(1), Qt::LeftButton);
                 },
                 10000);
@@ -588,11 +595,8 @@ class TestFaultyLan : public QObject {
     // once and in order, one hang-up after the success, OK focused once, also
     // when a dial or login result came twice (repeated until it did).
     void duplicatesGiveEachSelfTestStepOnce() {
-        openLink();
-        const Appliance& office = appliances[0];
-        QVERIFY(discoverAll());
-        QVERIFY(readBlock(office));
-        const varn::DeviceConfig asRead = utility->config;
+        varn::DeviceConfig asRead;
+        QVERIFY(readFirstAppliance(asRead));
         bool repeated = false;
         for (int round = 0; round < 4 && !repeated; ++round) {
             MessageRecorder messages;
