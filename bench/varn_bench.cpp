@@ -34,7 +34,7 @@
 #include "devices/device_list_dlg.h"
 #include "devices/devices_state.h"
 #include "e2e/traffic.h"
-#include "gui/notifier_watcher.h"
+#include "gui/real_utility.h"
 #include "link/link.h"
 #include "sim_launcher.h"
 #include "ui/message_box.h"
@@ -292,11 +292,7 @@ int launch(int argc, char** argv) {
 
 // ---------------------------------------------------------------- app
 
-int app(const Options& o) {
-    Session session(o);
-    if (!session.ready) {
-        return 1;
-    }
+int app(const Options& o, Session& session) {
     App& a = session.a;
     const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 1));
@@ -324,11 +320,7 @@ int app(const Options& o) {
 
 // ---------------------------------------------------------------- discovery
 
-int discovery(const Options& o) {
-    Session session(o);
-    if (!session.ready) {
-        return 1;
-    }
+int discovery(const Options& o, Session& session) {
     App& a = session.a;
     const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 1));
@@ -355,15 +347,9 @@ int discovery(const Options& o) {
     }
 
     // The utility's side, wired as runSetup wires it.
-    varn::PracticeState practice;
-    QtUserInterface ui(practice);
-    traffic::RecordingEndpoint endpoint(settings, ui);
-    varn::DeviceConfig config;
-    varn::Link link(endpoint, config, practice, ui);
-    guitest::NotifierWatcher watcher(link);
-    DevicesState state;
-    EndpointAccess access{[&] { return endpoint.openEndpoint(&watcher); },
-                          [&] { return endpoint.socketError; }};
+    guitest::RealUtility utility(settings);
+    traffic::RecordingEndpoint& endpoint = utility.endpoint;
+    varn::Link& link = utility.link;
 
     PaintClock clock(expect);
     a.app.installEventFilter(&clock);
@@ -372,7 +358,7 @@ int discovery(const Options& o) {
     for (int r = 0; r < runs; ++r) {
         clock.reset();
         const std::size_t first = endpoint.sentTypes.size();
-        CDeviceListDlg dlg(link, state, access);
+        CDeviceListDlg dlg(link, utility.state, utility.access);
         long long sweepEnd = 0;
         const long long opened = nowNs();
         QTimer poll;
@@ -414,7 +400,6 @@ int discovery(const Options& o) {
                 completes.empty() ? -1 : *std::max_element(completes.begin(), completes.end()));
     std::printf("sweep_ms %.1f\n", bench::median(sweeps));
     std::printf("every_run_complete %s\n", everyRunComplete ? "yes" : "no");
-    endpoint.closeEndpoint();
     return 0;
 }
 
@@ -515,11 +500,7 @@ class LatencyProbe : public QObject {
     }();
 };
 
-int flood(const Options& o) {
-    Session session(o);
-    if (!session.ready) {
-        return 1;
-    }
+int flood(const Options& o, Session& session) {
     App& a = session.a;
     const varn::EndpointSettings& settings = session.settings;
     const int expect = int(o.number("expect", 3));
@@ -679,14 +660,15 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, 2, o)) {
         return 2;
     }
-    if (mode == "app")
-        return app(o);
-    if (mode == "discovery")
-        return discovery(o);
     if (mode == "rtt")
         return rtt(o);
-    if (mode == "flood")
-        return flood(o);
+    using Mode = int (*)(const Options&, Session&);
+    const std::map<std::string, Mode> modes = {
+        {"app", app}, {"discovery", discovery}, {"flood", flood}};
+    if (auto m = modes.find(mode); m != modes.end()) {
+        Session session(o);
+        return session.ready ? m->second(o, session) : 1;
+    }
     std::fprintf(stderr, "usage: varn-bench (launch|app|discovery|rtt|flood) [options]; see the "
                          "head of bench/varn_bench.cpp\n");
     return 2;

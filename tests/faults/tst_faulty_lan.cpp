@@ -11,7 +11,7 @@
 // work, the scripts below should press Save and Verify setting instead.
 
 #include "gui/gui_test_support.h"
-#include "gui/notifier_watcher.h"
+#include "gui/real_utility.h"
 
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
@@ -86,17 +86,8 @@ class ProgressRecorder : public varn::PracticeView {
 };
 
 // The utility as runSetup wires it: port 777, the broadcast address.
-struct LanUtility {
-    varn::PracticeState practice;
-    QtUserInterface ui{practice};
-    traffic::RecordingEndpoint endpoint{varn::EndpointSettings{}, ui};
-    varn::DeviceConfig config;
-    varn::Link link{endpoint, config, practice, ui};
-    NotifierWatcher watcher{link};
-    DevicesState state;
-    EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },
-                          [this] { return endpoint.socketError; }};
-    ~LanUtility() { endpoint.closeEndpoint(); }
+struct LanUtility : RealUtility {
+    LanUtility() : RealUtility(varn::EndpointSettings{}) {}
 
     int sentSince(std::size_t first, int type) const {
         return int(std::count(endpoint.sentTypes.begin() + std::ptrdiff_t(first),

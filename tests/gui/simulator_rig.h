@@ -4,7 +4,7 @@
 // simulator share.
 
 #include "gui_test_support.h"
-#include "notifier_watcher.h"
+#include "real_utility.h"
 
 #include "devices/device_list_dlg.h"
 #include "e2e/traffic.h"
@@ -53,20 +53,9 @@ inline QString startSimulator(simlaunch::SimProcess& sim, QTemporaryFile& scenar
 
 // The utility's side, wired as runSetup wires it, over loopback: it broadcasts
 // to 127.255.255.255 on the simulator's port from a free port of its own.
-struct LoopbackUtility {
-    varn::PracticeState practice;
-    QtUserInterface ui{practice};
-    traffic::RecordingEndpoint endpoint;
-    varn::DeviceConfig config;
-    varn::Link link{endpoint, config, practice, ui};
-    NotifierWatcher watcher{link};
-    DevicesState state;
-    EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },
-                          [this] { return endpoint.socketError; }};
-
+struct LoopbackUtility : RealUtility {
     explicit LoopbackUtility(std::uint16_t simulatorPort)
-        : endpoint(settingsFor(simulatorPort), ui) {}
-    ~LoopbackUtility() { endpoint.closeEndpoint(); }
+        : RealUtility(settingsFor(simulatorPort)) {}
 
     static varn::EndpointSettings settingsFor(std::uint16_t simulatorPort) {
         varn::EndpointSettings settings;

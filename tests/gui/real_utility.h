@@ -1,0 +1,55 @@
+#pragma once
+// The utility's side over the real UDP endpoint, wired as runSetup wires it but
+// without the main frame: what the tests over real sockets and the benchmark
+// driver run the dialogs with.
+
+#include "devices/device_list_dlg.h"
+#include "devices/devices_state.h"
+#include "e2e/traffic.h"
+#include "link/endpoint.h"
+#include "link/link.h"
+#include "ui/qt_user_interface.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+namespace guitest {
+
+// Dispatches one reply per read notification of the socket, as the main frame does.
+class NotifierWatcher : public varn::SocketWatcher {
+  public:
+    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
+    bool watchSocket(int fd) override {
+        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this] { link_.dispatchReply(); });
+        return notifier_->isValid();
+    }
+    void unwatchSocket() override { notifier_.reset(); }
+
+  private:
+    varn::Link& link_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The process's instances as runSetup makes them; the endpoint opens when the
+// first Device List does (or through `access`).
+struct RealUtility {
+    varn::PracticeState practice;
+    QtUserInterface ui{practice};
+    traffic::RecordingEndpoint endpoint;
+    varn::DeviceConfig config;
+    varn::Link link{endpoint, config, practice, ui};
+    NotifierWatcher watcher{link};
+    DevicesState state;
+    EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },
+                          [this] { return endpoint.socketError; }};
+
+    explicit RealUtility(const varn::EndpointSettings& settings) : endpoint(settings, ui) {}
+    ~RealUtility() { endpoint.closeEndpoint(); }
+    RealUtility(const RealUtility&) = delete;
+    RealUtility& operator=(const RealUtility&) = delete;
+};
+
+} // namespace guitest
