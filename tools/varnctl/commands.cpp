@@ -295,9 +295,8 @@ int Runner::status() {
     link().sendRequest(varn::kStatusPoll);
     int wait = varn::kStatusFirstRefresh;
     for (bool first = true;; first = false) {
-        const bool ran = session_.pump(wait);
-        if (!ran && !o_.watch)
-            return fail(kExitCancelled, "interrupted");
+        if (!session_.pump(wait))
+            return o_.watch ? kExitOk : fail(kExitCancelled, "interrupted"); // Ctrl-C ends watching
         const std::vector<varn::MonitorColumns> rows = statusRows(monitor);
         if (o_.json) {
             say(statusJson(rows));
@@ -309,8 +308,6 @@ int Runner::status() {
         if (!o_.watch)
             return rows.empty() ? fail(kExitNoAnswer, "no appliance answered the status poll")
                                 : kExitOk;
-        if (!ran)
-            return kExitOk; // Ctrl-C ends watching
         // Until its next answer, each appliance seen so far reads "Unknown".
         varn::markMonitorUnknown(monitor, monitor.monitorCount);
         link().sendRequest(varn::kStatusPoll);
