@@ -141,6 +141,8 @@ class Runner {
     int checkReachable();
     int readConfiguration();
     int login(const std::optional<std::string>& filePassword);
+    int readAndLogIn(const std::optional<std::string>& filePassword);
+    int passwordFromFile(std::optional<std::string>& password);
     std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress) + ")"; }
 
     const Options& o_;
@@ -252,6 +254,24 @@ int Runner::login(const std::optional<std::string>& filePassword) {
     return fail(kExitWrongPassword, "the password for " + target() + " was refused");
 }
 
+// Opens the endpoint and runs the Config chain up to and including the login.
+int Runner::readAndLogIn(const std::optional<std::string>& filePassword) {
+    if (int rc = open(); rc != kExitOk)
+        return rc;
+    if (int rc = readConfiguration(); rc != kExitOk)
+        return rc;
+    return login(filePassword);
+}
+
+// The password of --password-file, read before anything is sent.
+int Runner::passwordFromFile(std::optional<std::string>& password) {
+    if (o_.passwordFile.empty())
+        return kExitOk;
+    std::string error;
+    password = readPasswordFile(o_.passwordFile, &error);
+    return password ? kExitOk : fail(kExitBadInput, error + "; nothing was sent");
+}
+
 int Runner::discover() {
     std::vector<DeviceRow> rows;
     if (o_.allInterfaces) {
@@ -317,17 +337,9 @@ int Runner::status() {
 
 int Runner::configGet() {
     std::optional<std::string> password;
-    if (!o_.passwordFile.empty()) {
-        std::string error;
-        password = readPasswordFile(o_.passwordFile, &error);
-        if (!password)
-            return fail(kExitBadInput, error);
-    }
-    if (int rc = open(); rc != kExitOk)
+    if (int rc = passwordFromFile(password); rc != kExitOk)
         return rc;
-    if (int rc = readConfiguration(); rc != kExitOk)
-        return rc;
-    if (int rc = login(password); rc != kExitOk)
+    if (int rc = readAndLogIn(password); rc != kExitOk)
         return rc;
 
     Backup backup;
@@ -356,17 +368,9 @@ int Runner::configPut() {
     if (!read.backup)
         return fail(kExitBadInput, o_.inputFile + ": " + read.error + "; nothing was sent");
     std::optional<std::string> password;
-    if (!o_.passwordFile.empty()) {
-        password = readPasswordFile(o_.passwordFile, &error);
-        if (!password)
-            return fail(kExitBadInput, error + "; nothing was sent");
-    }
-
-    if (int rc = open(); rc != kExitOk)
+    if (int rc = passwordFromFile(password); rc != kExitOk)
         return rc;
-    if (int rc = readConfiguration(); rc != kExitOk)
-        return rc;
-    if (int rc = login(password); rc != kExitOk)
+    if (int rc = readAndLogIn(password); rc != kExitOk)
         return rc;
 
     const varn::DeviceConfig present = session_.config();

@@ -13,14 +13,7 @@ set -u
 varnctl=${1:?usage: all_interfaces_netns.sh VARNCTL APPLIANCE_SIM}
 sim=${2:?usage: all_interfaces_netns.sh VARNCTL APPLIANCE_SIM}
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: creating network namespaces needs root"
-    exit 77
-fi
-if ! command -v ip >/dev/null 2>&1; then
-    echo "SKIPPED: the ip command (iproute2) is not installed"
-    exit 77
-fi
+. "$(dirname "$0")/../../../tests/netns_common.sh"
 
 tag="$$-${RANDOM}"
 pc="varnctl-pc-$tag"
@@ -40,10 +33,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-if ! ip netns add "$pc" 2>"$work/err"; then
-    echo "SKIPPED: cannot create a network namespace here: $(cat "$work/err")"
-    exit 77
-fi
+netns_require "$pc" "$work/err"
 ip netns add "$lan1" || exit 1
 ip netns add "$lan2" || exit 1
 
@@ -73,10 +63,7 @@ start_sim() { # NAMESPACE NAME ARGS...
     shift 2
     ip netns exec "$ns" "$sim" --log "$work/$name.log" "$@" >"$work/$name.out" 2>&1 &
     pids+=($!)
-    for _ in $(seq 50); do
-        grep -q "listening on" "$work/$name.out" 2>/dev/null && return 0
-        sleep 0.1
-    done
+    netns_sim_started "$work/$name.out" && return 0
     echo "appliance-sim did not start in $name:"
     cat "$work/$name.out"
     exit 1
