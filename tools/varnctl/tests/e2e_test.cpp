@@ -379,10 +379,21 @@ TEST_F(Varnctl, ConfigGetWithAWrongPasswordWritesNothing) {
         EXPECT_FALSE(exists(file));
     }
     // No terminal to ask on and no password file: refused, nothing written.
-    const Result r = runVarnctl(net({"config", "get", "VARN-Office", "-o", file}));
+    Result r = runVarnctl(net({"config", "get", "VARN-Office", "-o", file}));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--password-file"), std::string::npos);
     EXPECT_FALSE(exists(file));
+
+    // Nor is anything written into the appliance.
+    varnctl::Backup changed = backUpOffice(path("original.json"));
+    changed.block.setPhoneNumber("5559999");
+    writeFile(path("changed.json"), varnctl::writeBackup(changed));
+    r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"), "--yes",
+                        "--password-file", passwordFile("4321")}));
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(received(11), 0);
+    EXPECT_EQ(received(7), 0);
 }
 
 TEST_F(Varnctl, PasswordIsAskedOnTheTerminalWithoutEcho) {
