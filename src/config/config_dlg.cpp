@@ -72,8 +72,8 @@ void CConfigDlg::initDialog() {
         octets_[i]->setText(fromDeviceText(values_.octets[std::size_t(i)]));
     }
     ui_->id1012->setText(fromDeviceText(values_.phoneNumber));
-    ui_->id1013->setText(fromDeviceText(values_.userName));
     ui_->id1001->setText(fromDeviceText(values_.password));
+    ui_->id1013->setText(fromDeviceText(values_.userName));
     ui_->id1111->setText(fromDeviceText(firmwareVersion_));
     ui_->id1010->setMaxLength(kNameLimit);
     ui_->id1012->setMaxLength(kPhoneLimit);
