@@ -4,6 +4,7 @@
 #include "config/login_script_dlg.h"
 #include "config/password_dlg.h"
 #include "connect/practice_dlg.h"
+#include "devices/request_plans.h"
 #include "link/link.h"
 #include "ui/field_support.h"
 #include "ui/message_box.h"
@@ -192,10 +193,9 @@ void CConfigDlg::onSave() {
     case varn::SaveResult::Stored:
         break;
     }
-    // Only the acknowledgement of the write counts; the request goes out once.
+    // The write goes out once; only its acknowledgement ends the wait.
     saveWait_.start(
-        {varn::kWriteConfig, kSaveTicks, kSaveTick, kSaveTick, false}, [this] { onSaveAnswered(); },
-        [this] { onSaveTimedOut(); });
+        varn::saveConfigPlan(), [this] { onSaveAnswered(); }, [this] { onSaveTimedOut(); });
     setSixButtonsEnabled(false);
 }
 

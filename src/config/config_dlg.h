@@ -25,9 +25,8 @@ class Link;
 class CConfigDlg : public SetupDialog {
     Q_OBJECT
   public:
+    // Looks for the save's acknowledgement (every 300 ms, ten times).
     static constexpr int TIMER_SAVE = 1793;
-    static constexpr int kSaveTick = 300; // ms
-    static constexpr int kSaveTicks = 10;
 
     // Loads the dialog's values from the link's configuration block and firmware
     // version.
