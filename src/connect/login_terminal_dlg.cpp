@@ -11,6 +11,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextDocument>
+
+#include <cmath>
 
 namespace {
 
@@ -45,10 +48,18 @@ CLoginTerminalDlg::CLoginTerminalDlg(varn::Link& link, QWidget* parent)
     : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CLoginTerminalDlg>()) {
     ui_->setupUi(this);
     finishSetup();
-    // A resizable window, unlike the other dialogs.
+    // A resizable window, unlike the other dialogs, that opens with room for
+    // the last lines the display keeps in view.
+    QPlainTextEdit* display = ui_->id1069;
+    const QTextDocument* document = display->document();
+    // Laid out, each line takes its spacing rounded up to a whole pixel; half a
+    // line to spare keeps a nineteenth out and the eighteenth whole.
+    const int lineHeight = int(std::ceil(QFontMetricsF(document->defaultFont()).lineSpacing()));
+    const int lines = varn::kTerminalLinesInView * lineHeight + lineHeight / 2;
+    const int margins = int(std::ceil(2 * document->documentMargin())) + 2 * display->frameWidth();
     setMinimumSize(160, 80);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    setSizeGripEnabled(true);
+    resize(width(), lines + margins);
     ui_->id1069->installEventFilter(this);
     connect(ui_->id1064, &QLineEdit::textChanged, this, &CLoginTerminalDlg::onInputChanged);
     connect(ui_->id1, &QPushButton::clicked, this, &CLoginTerminalDlg::accept);
@@ -73,8 +84,8 @@ void CLoginTerminalDlg::initDialog() {
 
 void CLoginTerminalDlg::showEvent(QShowEvent* event) {
     SetupDialog::showEvent(event);
+    // Shown modal, it is on top already.
     move(kScreenX, kScreenY);
-    raise();
 }
 
 bool CLoginTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
