@@ -3,23 +3,18 @@
 // and moving an appliance from another network onto ours.
 
 #include "gui_test_support.h"
+#include "sim_test_support.h"
 
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
 #include "devices/device_ip_dlg.h"
 #include "devices/device_list_dlg.h"
 #include "devices/status_monitor_dlg.h"
-#include "link/endpoint.h"
-#include "sim_launcher.h"
 #include "ui/window_timers.h"
 
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSocketNotifier>
-#include <QTemporaryFile>
-#include <arpa/inet.h>
 
 using namespace guitest;
 
@@ -34,23 +29,6 @@ const char kScenario[] = R"({
   ]
 })";
 
-// Dispatches one reply per read notification, as the main frame does.
-class NotifierWatcher : public varn::SocketWatcher {
-  public:
-    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
-    bool watchSocket(int fd) override {
-        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
-                         [this] { link_.dispatchReply(); });
-        return notifier_->isValid();
-    }
-    void unwatchSocket() override { notifier_.reset(); }
-
-  private:
-    varn::Link& link_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
-
 int rowOf(QListWidget* list, const QString& name) {
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->text().startsWith(name)) {
@@ -60,45 +38,19 @@ int rowOf(QListWidget* list, const QString& name) {
     return -1;
 }
 
-QString simulatorPath() {
-    const QByteArray given = qgetenv("VARN_APPLIANCE_SIM");
-    if (!given.isEmpty()) {
-        return QString::fromLocal8Bit(given);
-    }
-    return QCoreApplication::applicationDirPath() + "/../tools/appliance-sim/appliance-sim";
-}
-
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
-    simlaunch::SimProcess sim;
-    QTemporaryFile scenario;
+    SimulatorRun simulator;
 
   private slots:
-    void initTestCase() {
-        const QString path = simulatorPath();
-        QVERIFY2(QFileInfo(path).isExecutable(), qPrintable("no simulator at " + path));
-        QVERIFY(scenario.open());
-        scenario.write(kScenario);
-        scenario.flush();
-        std::string error;
-        QVERIFY2(
-            simlaunch::startSimulator(path.toStdString(),
-                                      {"--port", "0", "--scenario",
-                                       scenario.fileName().toStdString(), "--log", "/dev/null"},
-                                      sim, &error),
-            error.c_str());
-    }
-    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
+    void initTestCase() { simulator.start(kScenario); }
+    void cleanupTestCase() { simulator.stop(); }
 
     void discoverConfigureMonitorAndMove() {
-        varn::EndpointSettings settings;
-        settings.devicePort = sim.port;
-        settings.localPort = simlaunch::freeUdpPort(sim.port);
-        settings.broadcastAddress = htonl(0x7FFFFFFF); // 127.255.255.255
-        settings.probeAddress = htonl(0x7FFFFFFF);
+        const varn::EndpointSettings settings = simulator.endpointSettings();
         varn::PracticeState practice;
         QtUserInterface ui(practice);
         varn::UdpEndpoint endpoint(settings, ui);
