@@ -84,6 +84,19 @@ QString progress(CPracticeDlg* d) {
     return d->progressLine()->text();
 }
 
+// Runs the self-test as Verify setting does: with a terminal buffer obtained
+// before and released after. Returns how it ended.
+int runSelfTest(SimLink& rig, std::function<void(CPracticeDlg*)> body) {
+    if (!rig.practice.obtainTerminalText()) {
+        return -2;
+    }
+    CPracticeDlg dlg(rig.link);
+    auto script = whenModal<CPracticeDlg>(std::move(body));
+    const int result = dlg.exec();
+    rig.practice.releaseTerminalText();
+    return result;
+}
+
 } // namespace
 
 class TestEndToEndPractice : public QObject {
@@ -98,16 +111,13 @@ class TestEndToEndPractice : public QObject {
     void pppIspLogsInAndTheTestEndsReady() {
         SimLink rig(simulator.endpointSettings());
         rig.readConfigOf("PPP-Good");
-        QVERIFY(rig.practice.obtainTerminalText());
-        CPracticeDlg dlg(rig.link);
-        auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+        const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
             QVERIFY(!d->button(2)->isEnabled());
             QTRY_COMPARE_WITH_TIMEOUT(d->focusWidget(), d->button(1), 1000);
             QTest::keyClick(d->focusWidget(), Qt::Key_Return);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        rig.practice.releaseTerminalText();
+        QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(rig.ui.statuses,
                  (QStringList{"Dialing... 5550001", "Terminal Mode Login ...", "PPP Connecting ...",
                               "Success ! Now, hang up phone ...", "Device ready !"}));
@@ -120,9 +130,7 @@ class TestEndToEndPractice : public QObject {
         SimLink rig(simulator.endpointSettings());
         rig.readConfigOf("PPP-Refused");
         const varn::DeviceConfig before = rig.config;
-        QVERIFY(rig.practice.obtainTerminalText());
-        CPracticeDlg dlg(rig.link);
-        auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+        const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("PPP Error - PAP Invalid Password !"),
                                       5000);
             // The hang-up is acknowledged, and nothing more comes.
@@ -132,23 +140,19 @@ class TestEndToEndPractice : public QObject {
             QVERIFY(!d->button(1)->isEnabled());
             QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
-        rig.practice.releaseTerminalText();
+        QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(rig.config == before);
     }
 
     void failedDialShowsItsText() {
         SimLink rig(simulator.endpointSettings());
         rig.readConfigOf("Dial-Busy");
-        QVERIFY(rig.practice.obtainTerminalText());
-        CPracticeDlg dlg(rig.link);
-        auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+        const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Dial Error - Telephone line Busy"),
                                       5000);
             QTest::keyClick(d, Qt::Key_Escape);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
-        rig.practice.releaseTerminalText();
+        QCOMPARE(result, int(QDialog::Rejected));
     }
 
     // The login typed in the terminal window becomes the appliance's script, and
@@ -156,9 +160,7 @@ class TestEndToEndPractice : public QObject {
     void terminalLoginIsTypedAndRecorded() {
         SimLink rig(simulator.endpointSettings());
         rig.readConfigOf("Text-ISP");
-        QVERIFY(rig.practice.obtainTerminalText());
-        CPracticeDlg dlg(rig.link);
-        auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+        const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             auto terminal = whenModal<CLoginTerminalDlg>(
                 [&](CLoginTerminalDlg* t) {
                     QPlainTextEdit* display = t->display();
@@ -178,8 +180,7 @@ class TestEndToEndPractice : public QObject {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
             QTest::mouseClick(d->button(1), Qt::LeftButton);
         });
-        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        rig.practice.releaseTerminalText();
+        QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(rig.ui.statuses,
                  (QStringList{"Dialing... 5550004", "Terminal Mode Login ...", "PPP Connecting ...",
                               "Success ! Now, hang up phone ...", "Device ready !"}));

@@ -179,39 +179,37 @@ class TestPractice : public QObject {
         QVERIFY(!rig.practice.running);
     }
 
-    void dialFailureShowsItsTextAndHangsUp() {
+    // A dial or PPP failure shows its text and hangs up; only Cancel is left.
+    void failureShowsItsTextAndHangsUp_data() {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("dial") << int(varn::kDial) << 4 << "Dial Error - No dial tone";
+        QTest::newRow("ppp") << int(varn::kLogin) << 6 << "PPP Error - PAP Invalid Password !";
+    }
+    void failureShowsItsTextAndHangsUp() {
+        QFETCH(int, stage);
+        QFETCH(int, code);
+        QFETCH(QString, text);
         PracticeRig rig;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
-            rig.dispatch(resultReply(varn::kDial, 4));
-            QCOMPARE(progress(d), QString("Dial Error - No dial tone"));
+            if (stage == varn::kLogin) {
+                rig.dispatch(resultReply(varn::kDial, 0));
+                rig.dispatch(terminalReply(kPppFraming));
+            }
+            rig.dispatch(resultReply(stage, std::uint8_t(code)));
+            QCOMPARE(progress(d), text);
             QCOMPARE(rig.lastSent(), varn::kHangUp);
             rig.dispatch(ack(varn::kHangUp));
-            QCOMPARE(progress(d), QString("Dial Error - No dial tone"));
+            QCOMPARE(progress(d), text);
             QVERIFY(!d->button(1)->isEnabled());
             QTest::keyClick(d, Qt::Key_Escape);
         });
         QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QVERIFY(rig.config == rig.original);
         QCOMPARE(rig.lastSent(), varn::kHangUp);
-    }
-
-    void pppFailureShowsItsTextAndHangsUp() {
-        PracticeRig rig;
-        CPracticeDlg dlg(rig.link);
-        auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
-            reachDial(rig, d);
-            rig.dispatch(resultReply(varn::kDial, 0));
-            rig.dispatch(terminalReply(kPppFraming));
-            rig.dispatch(resultReply(varn::kLogin, 6));
-            QCOMPARE(progress(d), QString("PPP Error - PAP Invalid Password !"));
-            QCOMPARE(rig.lastSent(), varn::kHangUp);
-            rig.dispatch(ack(varn::kHangUp));
-            QCOMPARE(progress(d), QString("PPP Error - PAP Invalid Password !"));
-            QVERIFY(!d->button(1)->isEnabled());
-            QTest::mouseClick(d->button(2), Qt::LeftButton);
-        });
-        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
     }
 
     // A terminal login recorded and abandoned: the terminal's Cancel hangs up and
