@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Two hosts on one machine: the PC in one network namespace, a LAN of simulated
-# appliances in another, joined by a veth pair. Both sides use the real port 777
-# and the real broadcast address 255.255.255.255. Addresses come from
-# 10.77.0.0/24 and exist only inside the two namespaces this script makes; they
-# are removed on every way out.
+# Hosts on one machine: the PC in one network namespace, a LAN of simulated
+# appliances in another, joined by a veth pair, and a dead end in a third,
+# joined to the PC by a second pair, where the tests can move the PC's default
+# route. Both sides use the real port 777 and the real broadcast address
+# 255.255.255.255. Addresses come from 10.77.0.0/24 (the LAN, with a hostile
+# host at .66) and 10.77.1.0/24 (the dead end) and exist only inside the
+# namespaces this script makes; they are removed on every way out.
 #
 # Usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS
 # Exits 77 (skipped) when not root or when namespaces cannot be made here.
@@ -24,6 +26,7 @@ fi
 tag="$$-${RANDOM}"
 pc="varn-e2e-pc-$tag"
 lan="varn-e2e-lan-$tag"
+dead="varn-e2e-dead-$tag"
 work=$(mktemp -d)
 simpid=""
 
@@ -34,6 +37,7 @@ cleanup() {
     fi
     ip netns del "$pc" 2>/dev/null
     ip netns del "$lan" 2>/dev/null
+    ip netns del "$dead" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -44,16 +48,23 @@ if ! ip netns add "$pc" 2>"$work/err"; then
     exit 77
 fi
 ip netns add "$lan" || exit 1
+ip netns add "$dead" || exit 1
 
 set -e
 ip link add vpc0 netns "$pc" type veth peer name vlan0 netns "$lan"
 ip -n "$pc" addr add 10.77.0.1/24 dev vpc0
-for i in 2 3 4 9; do # three appliances and a free address for set-IP
+# Three appliances, a free address for set-IP, and a hostile host.
+for i in 2 3 4 9 66; do
     ip -n "$lan" addr add "10.77.0.$i/24" dev vlan0
 done
-for ns in "$pc" "$lan"; do ip -n "$ns" link set lo up; done
+ip link add vdead0 netns "$pc" type veth peer name vend0 netns "$dead"
+ip -n "$pc" addr add 10.77.1.1/24 dev vdead0
+ip -n "$dead" addr add 10.77.1.2/24 dev vend0
+for ns in "$pc" "$lan" "$dead"; do ip -n "$ns" link set lo up; done
 ip -n "$pc" link set vpc0 up
+ip -n "$pc" link set vdead0 up
 ip -n "$lan" link set vlan0 up
+ip -n "$dead" link set vend0 up
 # The PC learns its address by connecting to 255.255.255.255, which needs a route.
 ip -n "$pc" route add default dev vpc0
 set +e
@@ -73,7 +84,8 @@ fi
 cat "$work/sim.out"
 
 ip netns exec "$pc" env VARN_E2E_APPLIANCES=10.77.0.2,10.77.0.3,10.77.0.4 \
-    VARN_E2E_SPARE=10.77.0.9 "$tests"
+    VARN_E2E_SPARE=10.77.0.9 VARN_E2E_HOSTILE=10.77.0.66 VARN_E2E_LAN_NETNS="$lan" \
+    VARN_E2E_LAN_DEVICE=vpc0 VARN_E2E_DEAD_END_DEVICE=vdead0 "$tests"
 rc=$?
 if [ "$rc" -ne 0 ]; then
     echo "--- simulator log (last 60 lines) ---"

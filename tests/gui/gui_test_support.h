@@ -256,6 +256,10 @@ ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
         }
         s->poll->stop();
         s->ran = true;
+        // Let the first paint apply the dialog's painting rule (focus, lists)
+        // before the script looks at it.
+        (void)QTest::qWaitForWindowExposed(dialog, 1000);
+        QCoreApplication::processEvents();
         QPointer<T> guarded = dialog;
         auto closeAnyway = qScopeGuard([guarded] {
             if (guarded && guarded->isVisible()) {

@@ -302,6 +302,42 @@ class TestDeviceList : public QObject {
         QVERIFY(messages.texts.isEmpty());
     }
 
+    // A configuration reply cut short changes nothing: the chain goes on asking
+    // and opens the configuration on the whole block.
+    void aShortConfigurationReplyIsRetried() {
+        ListRig rig;
+        ScriptedAppliance appliance;
+        appliance.block.setDevicePassword(""); // no login to get through
+        appliance.block.data()[300] = 0x77;
+        appliance.install(rig.port);
+        auto answer = rig.port.answer;
+        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
+            std::vector<Bytes> out = answer(d);
+            if (d.data[6] == varn::kReadConfig && rig.port.count(varn::kReadConfig) == 1) {
+                out.back().resize(out.back().size() - 2); // the first one arrives cut
+            }
+            return out;
+        };
+        auto config = whenModal<CConfigDlg>([&](CConfigDlg* c) {
+            QVERIFY(rig.config == appliance.block);
+            c->reject();
+        });
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_VERSIONS);
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG); // the cut block: ask again
+            QCOMPARE(rig.port.count(varn::kReadConfig), 2);
+            QVERIFY(rig.config == varn::DeviceConfig{});
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG);
+            QVERIFY(config.ran());
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
     // A login counts for one opening of the Device List.
     void loginIsAskedOncePerOpening() {
         LinkRig rig;

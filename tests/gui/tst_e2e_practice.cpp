@@ -3,8 +3,7 @@
 // the appliance: a PPP ISP that logs in, one that refuses the password, a dial
 // that fails, and a terminal ISP whose login is typed by hand and recorded.
 
-#include "gui_test_support.h"
-#include "sim_test_support.h"
+#include "simulator_rig.h"
 
 #include "connect/login_terminal_dlg.h"
 #include "connect/practice_dlg.h"
@@ -44,7 +43,7 @@ class ProgressRecorder : public QtUserInterface {
     }
 };
 
-// The utility's side: a link over a real endpoint talking to the simulator.
+// The utility's side on loopback, with the progress texts kept.
 struct SimLink {
     varn::PracticeState practice;
     ProgressRecorder ui{practice};
@@ -54,7 +53,8 @@ struct SimLink {
     NotifierWatcher watcher{link};
     MessageRecorder messages;
 
-    explicit SimLink(const varn::EndpointSettings& settings) : endpoint(settings, ui) {}
+    explicit SimLink(std::uint16_t simulatorPort)
+        : endpoint(LoopbackUtility::settingsFor(simulatorPort), ui) {}
     ~SimLink() { endpoint.closeEndpoint(); }
 
     // Discovers the appliances and reads the block of the one named, as the
@@ -102,14 +102,18 @@ int runSelfTest(SimLink& rig, std::function<void(CPracticeDlg*)> body) {
 class TestEndToEndPractice : public QObject {
     Q_OBJECT
 
-    SimulatorRun simulator;
+    simlaunch::SimProcess sim;
+    QTemporaryFile scenario;
 
   private slots:
-    void initTestCase() { simulator.start(kScenario); }
-    void cleanupTestCase() { simulator.stop(); }
+    void initTestCase() {
+        const QString error = startSimulator(sim, scenario, kScenario);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void pppIspLogsInAndTheTestEndsReady() {
-        SimLink rig(simulator.endpointSettings());
+        SimLink rig(sim.port);
         rig.readConfigOf("PPP-Good");
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
@@ -127,7 +131,7 @@ class TestEndToEndPractice : public QObject {
     }
 
     void refusedPppLoginShowsItsCodeAndCancelRestores() {
-        SimLink rig(simulator.endpointSettings());
+        SimLink rig(sim.port);
         rig.readConfigOf("PPP-Refused");
         const varn::DeviceConfig before = rig.config;
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
@@ -145,7 +149,7 @@ class TestEndToEndPractice : public QObject {
     }
 
     void failedDialShowsItsText() {
-        SimLink rig(simulator.endpointSettings());
+        SimLink rig(sim.port);
         rig.readConfigOf("Dial-Busy");
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Dial Error - Telephone line Busy"),
@@ -158,7 +162,7 @@ class TestEndToEndPractice : public QObject {
     // The login typed in the terminal window becomes the appliance's script, and
     // goes back to the appliance with the configuration.
     void terminalLoginIsTypedAndRecorded() {
-        SimLink rig(simulator.endpointSettings());
+        SimLink rig(sim.port);
         rig.readConfigOf("Text-ISP");
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             auto terminal = whenModal<CLoginTerminalDlg>(

@@ -2,8 +2,7 @@
 // discovery, the Config chain up to the configuration dialog, the Status Monitor
 // and moving an appliance from another network onto ours.
 
-#include "gui_test_support.h"
-#include "sim_test_support.h"
+#include "simulator_rig.h"
 
 #include "config/config_dlg.h"
 #include "devices/admin_login_dlg.h"
@@ -29,44 +28,32 @@ const char kScenario[] = R"({
   ]
 })";
 
-int rowOf(QListWidget* list, const QString& name) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().startsWith(name)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
-    SimulatorRun simulator;
+    simlaunch::SimProcess sim;
+    QTemporaryFile scenario;
 
   private slots:
-    void initTestCase() { simulator.start(kScenario); }
-    void cleanupTestCase() { simulator.stop(); }
+    void initTestCase() {
+        const QString error = startSimulator(sim, scenario, kScenario);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void discoverConfigureMonitorAndMove() {
-        const varn::EndpointSettings settings = simulator.endpointSettings();
-        varn::PracticeState practice;
-        QtUserInterface ui(practice);
-        varn::UdpEndpoint endpoint(settings, ui);
-        varn::DeviceConfig config;
-        varn::Link link(endpoint, config, practice, ui);
-        NotifierWatcher watcher(link);
-        DevicesState state;
-        EndpointAccess access{[&] { return endpoint.openEndpoint(&watcher); },
-                              [&] { return endpoint.socketError; }};
+        LoopbackUtility utility(sim.port);
+        varn::DeviceConfig& config = utility.config;
+        varn::Link& link = utility.link;
         MessageRecorder messages;
 
-        CDeviceListDlg dlg(link, state, access);
+        CDeviceListDlg dlg(link, utility.state, utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled(), 5000);
-            QCOMPARE(endpoint.localAddress, addr(127, 0, 0, 1));
+            QCOMPARE(utility.endpoint.localAddress, addr(127, 0, 0, 1));
             const int office = rowOf(list, "E2E-Office  ");
             QVERIFY(office >= 0);
             QVERIFY(list->item(office)->text().contains("\t127.0.0.2"));
@@ -150,7 +137,6 @@ class TestEndToEnd : public QObject {
                      "Get Configuration of selected device failed, check if connection was "
                      "lost or IP Address need be set"),
                  qPrintable(messages.texts.join(" | ")));
-        endpoint.closeEndpoint();
     }
 };
 
