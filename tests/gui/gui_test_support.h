@@ -111,6 +111,24 @@ inline Bytes ack(int type, std::size_t length = 8) {
     return varn::fakes::reply(std::uint8_t(type), length);
 }
 
+// A dial (3) or login (4) result with its code.
+inline Bytes resultReply(int type, std::uint8_t code) {
+    Bytes d = varn::fakes::reply(std::uint8_t(type), 9);
+    d[8] = code;
+    return d;
+}
+
+// Terminal data (reply 5) as the ISP sent it.
+inline Bytes terminalReply(const std::string& data) {
+    Bytes d = varn::fakes::reply(varn::kTerminalResponse, 10);
+    varn::writeLe16(d.data() + 8, std::uint16_t(data.size()));
+    d.insert(d.end(), data.begin(), data.end());
+    return d;
+}
+
+// The start of a PPP frame as it comes after a dial.
+inline const std::string kPppFraming("\x7e\xff\x7d\x23\xc0\x21\x7d\x21", 8);
+
 // A link over an answering port, its configuration block, the devices state and
 // the Qt user interface (whose messages reach the message-box hook).
 struct LinkRig : varn::fakes::LinkOver<AnsweringPort, QtUserInterface> {
