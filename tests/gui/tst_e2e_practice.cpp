@@ -5,10 +5,13 @@
 
 #include "simulator_rig.h"
 
+#include "config/config_dlg.h"
+#include "config/login_script_dlg.h"
 #include "connect/login_terminal_dlg.h"
 #include "connect/practice_dlg.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 
 using namespace guitest;
@@ -28,9 +31,15 @@ const char kScenario[] = R"({
     { "name": "Text-ISP", "phone_number": "5550004", "login_mode": 2, "ppp_user": "old",
       "isp": { "kind": "terminal", "prompts": [
         { "prompt": "Welcome\r\nlogin: ", "expect": "lab" },
+        { "prompt": "Password: ", "expect": "pw1234" } ] } },
+    { "name": "Text-Script", "phone_number": "5550005", "login_mode": 1,
+      "isp": { "kind": "terminal", "prompts": [
+        { "prompt": "Welcome\r\nlogin: ", "expect": "lab" },
         { "prompt": "Password: ", "expect": "pw1234" } ] } }
   ]
 })";
+
+const int kAppliances = 5;
 
 // The Qt user interface, keeping every progress text as it passes.
 class ProgressRecorder : public QtUserInterface {
@@ -63,7 +72,7 @@ struct SimLink {
         QCOMPARE(endpoint.openEndpoint(&watcher), 0);
         link.devices.clear();
         link.sendRequest(varn::kDiscover);
-        QTRY_COMPARE_WITH_TIMEOUT(link.devices.deviceCount, 4, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.devices.deviceCount, kAppliances, 3000);
         int row = -1;
         for (int i = 0; i < link.devices.deviceCount; ++i) {
             if (link.devices.nameField(i).starts_with(name + " ")) {
@@ -82,6 +91,20 @@ struct SimLink {
 
 QString progress(CPracticeDlg* d) {
     return d->progressLine()->text();
+}
+
+// Types the Text ISPs' login in the terminal window, as a user does.
+void typeTheLogin(CLoginTerminalDlg* t) {
+    QPlainTextEdit* display = t->display();
+    QTRY_VERIFY_WITH_TIMEOUT(display->toPlainText().endsWith("login: "), 3000);
+    QTest::keyClicks(display, "lab");
+    QTest::keyClick(display, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(display->toPlainText().endsWith("Password: "), 3000);
+    QTest::keyClicks(display, "pw1234");
+    QTest::keyClick(display, Qt::Key_Return);
+    // The ISP goes PPP and the window closes by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!t->isVisible(), 3000);
+    QCOMPARE(t->result(), int(QDialog::Accepted));
 }
 
 // Runs the self-test as Verify setting does: with a terminal buffer obtained
@@ -167,17 +190,8 @@ class TestEndToEndPractice : public QObject {
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             auto terminal = whenModal<CLoginTerminalDlg>(
                 [&](CLoginTerminalDlg* t) {
-                    QPlainTextEdit* display = t->display();
-                    QTRY_VERIFY_WITH_TIMEOUT(display->toPlainText().endsWith("login: "), 3000);
                     QCOMPARE(progress(d), QString("Terminal Mode Login ..."));
-                    QTest::keyClicks(display, "lab");
-                    QTest::keyClick(display, Qt::Key_Return);
-                    QTRY_VERIFY_WITH_TIMEOUT(display->toPlainText().endsWith("Password: "), 3000);
-                    QTest::keyClicks(display, "pw1234");
-                    QTest::keyClick(display, Qt::Key_Return);
-                    // The ISP goes PPP and the window closes by itself.
-                    QTRY_VERIFY_WITH_TIMEOUT(!t->isVisible(), 3000);
-                    QCOMPARE(t->result(), int(QDialog::Accepted));
+                    typeTheLogin(t);
                 },
                 8000);
             QTRY_VERIFY_WITH_TIMEOUT(terminal.ran(), 8000);
@@ -203,6 +217,50 @@ class TestEndToEndPractice : public QObject {
         rig.link.sendRequest(varn::kReadConfig);
         QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived, 2000);
         QVERIFY(rig.config == recorded);
+    }
+
+    // As a user does it from the Configuration dialog: Verify setting runs the
+    // self-test, the login typed in the terminal is recorded, the login script
+    // editor shows it, and Save writes it to the appliance.
+    void verifySettingRecordsAScriptThatTheEditorShowsAndSaveWrites() {
+        SimLink rig(sim.port);
+        rig.readConfigOf("Text-Script");
+        CConfigDlg config(rig.link);
+        auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
+            auto practice = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+                auto terminal = whenModal<CLoginTerminalDlg>(typeTheLogin, 8000);
+                QTRY_VERIFY_WITH_TIMEOUT(terminal.ran(), 8000);
+                QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
+                QTest::mouseClick(d->button(1), Qt::LeftButton);
+            });
+            QTest::mouseClick(c->button(1008), Qt::LeftButton); // Verify setting
+            QVERIFY(practice.ran());
+            QVERIFY(c->button(1050)->isEnabled());
+            QVERIFY(c->button(1050)->isDefault());
+
+            auto editor = whenModal<CLoginScriptDlg>([](CLoginScriptDlg* e) {
+                QCOMPARE(e->control<QLineEdit>(1074)->text(), QString(" login: "));
+                QCOMPARE(e->control<QLineEdit>(1049)->text(), QString("lab"));
+                QCOMPARE(e->control<QLineEdit>(1076)->text(), QString("ssword: "));
+                QCOMPARE(e->control<QLineEdit>(1050)->text(), QString("pw1234"));
+                QCOMPARE(e->control<QLineEdit>(1077)->text(), QString());
+                e->reject();
+            });
+            QTest::mouseClick(c->button(1073), Qt::LeftButton); // Login Script
+            QVERIFY(editor.ran());
+            QTest::mouseClick(c->button(1050), Qt::LeftButton); // Save
+            QTRY_VERIFY_WITH_TIMEOUT(!c->isVisible(), 4000);
+        });
+        QCOMPARE(config.exec(), int(QDialog::Accepted));
+        QVERIFY(rig.messages.texts.isEmpty());
+
+        const varn::DeviceConfig saved = rig.config;
+        rig.config = varn::DeviceConfig();
+        rig.link.sendRequest(varn::kReadConfig);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived, 2000);
+        QVERIFY(rig.config == saved);
+        QCOMPARE(rig.config.scriptPrompt(1), std::string("ssword: "));
+        QCOMPARE(rig.config.scriptResponse(1), std::string("pw1234"));
     }
 };
 
