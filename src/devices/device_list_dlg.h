@@ -2,6 +2,7 @@
 // The hub of the utility: opens the UDP endpoint once, discovers the appliances,
 // lists them, and runs the Config chain and the Status Monitor.
 
+#include "devices/request_plans.h"
 #include "ui/request_wait.h"
 #include "ui/setup_dialog.h"
 
@@ -35,18 +36,15 @@ class CDeviceListDlg : public SetupDialog {
     static constexpr int TIMER_VERSIONS = 8450;    // firmware-versions query
     static constexpr int TIMER_READ_CONFIG = 513;  // read-configuration request
     static constexpr int TIMER_AFTER_CONFIG = 521; // 1000 ms: new sweep after configuring
-    static constexpr int kDiscoveryInterval = 100;
+    static constexpr int kDiscoveryInterval = varn::kDiscoveryInterval;
     // Rows are looked for every 10 ms while a sweep or its rechecks run, and
     // every 50 ms after them for answers that come late.
     static constexpr int kRowsInterval = 10, kLateRowsInterval = 50;
-    static constexpr int kEmptySweepDelay = 5000;
+    static constexpr int kEmptySweepDelay = varn::kEmptySweepDelay;
     // After a sweep ends, this many more broadcasts this far apart find the
     // appliances whose answer (or our broadcast) was lost; their rows are added
     // as they come.
     static constexpr int kRechecks = 8, kRecheckInterval = 100;
-    static constexpr int kVersionsTries = 3, kVersionsInterval = 100;
-    static constexpr int kReadConfigTries = 5, kReadConfigFirstWait = 100,
-                         kReadConfigInterval = 200;
     static constexpr int kAfterConfigDelay = 1000;
     // Tab stops of the list, in dialog units: the address, then the state 60 further.
     static constexpr int kAddressTabUnits = 100, kStateTabUnits = 60;

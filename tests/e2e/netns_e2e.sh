@@ -14,14 +14,7 @@ set -u
 sim=${1:?usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS}
 tests=${2:?usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS}
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: creating network namespaces needs root"
-    exit 77
-fi
-if ! command -v ip >/dev/null 2>&1; then
-    echo "SKIPPED: the ip command (iproute2) is not installed"
-    exit 77
-fi
+. "$(dirname "$0")/../netns_common.sh"
 
 tag="$$-${RANDOM}"
 pc="varn-e2e-pc-$tag"
@@ -43,10 +36,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-if ! ip netns add "$pc" 2>"$work/err"; then
-    echo "SKIPPED: cannot create a network namespace here: $(cat "$work/err")"
-    exit 77
-fi
+netns_require "$pc" "$work/err"
 ip netns add "$lan" || exit 1
 ip netns add "$dead" || exit 1
 
@@ -72,11 +62,7 @@ set +e
 ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
     >"$work/sim.out" 2>&1 &
 simpid=$!
-for _ in $(seq 50); do
-    grep -q "listening on" "$work/sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-if ! grep -q "listening on" "$work/sim.out"; then
+if ! netns_sim_started "$work/sim.out"; then
     echo "appliance-sim did not start:"
     cat "$work/sim.out"
     exit 1

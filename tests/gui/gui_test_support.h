@@ -48,15 +48,19 @@ class AnsweringPort : public varn::fakes::MemoryPort {
         return 0;
     }
 
-    // Queues a datagram and dispatches it from the event loop.
+    // Queues a datagram and dispatches it from the event loop (unless the port
+    // is gone by then).
     void deliver(Bytes datagram, std::uint32_t source = 0) {
         queue(std::move(datagram), source);
-        QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, &alive_, [this] {
             if (link != nullptr) {
                 link->dispatchReply();
             }
         });
     }
+
+  private:
+    QObject alive_;
 };
 
 inline std::uint32_t addr(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
@@ -106,6 +110,24 @@ inline Bytes configReply(const varn::DeviceConfig& config) {
 inline Bytes ack(int type, std::size_t length = 8) {
     return varn::fakes::reply(std::uint8_t(type), length);
 }
+
+// A dial (3) or login (4) result with its code.
+inline Bytes resultReply(int type, std::uint8_t code) {
+    Bytes d = varn::fakes::reply(std::uint8_t(type), 9);
+    d[8] = code;
+    return d;
+}
+
+// Terminal data (reply 5) as the ISP sent it.
+inline Bytes terminalReply(const std::string& data) {
+    Bytes d = varn::fakes::reply(varn::kTerminalResponse, 10);
+    varn::writeLe16(d.data() + 8, std::uint16_t(data.size()));
+    d.insert(d.end(), data.begin(), data.end());
+    return d;
+}
+
+// The start of a PPP frame as it comes after a dial.
+inline const std::string kPppFraming("\x7e\xff\x7d\x23\xc0\x21\x7d\x21", 8);
 
 // A link over an answering port, its configuration block, the devices state and
 // the Qt user interface (whose messages reach the message-box hook).

@@ -373,8 +373,16 @@ class TestDeviceList : public QObject {
             QCOMPARE(rig.port.sentTypes().back(), int(varn::kBeginConfig));
             QVERIFY(rig.state.savedConfig == appliance.block);
             QVERIFY(rig.config == appliance.block);
-            rig.config.setDeviceName("EDITED");
-            QTest::mouseClick(c->button(accepted ? 1 : 2), Qt::LeftButton);
+            c->field(1010)->setText("EDITED");
+            if (!accepted) {
+                QTest::mouseClick(c->button(2), Qt::LeftButton);
+                return;
+            }
+            // Save ends the dialog once the appliance has acknowledged the block.
+            QTest::mouseClick(c->button(1050), Qt::LeftButton);
+            QCOMPARE(rig.port.sentTypes().back(), int(varn::kWriteConfig));
+            QTRY_VERIFY(!c->isVisible());
+            QCOMPARE(c->result(), int(QDialog::Accepted));
         });
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QVERIFY(ListRig::sweepEnded(d));
@@ -384,6 +392,10 @@ class TestDeviceList : public QObject {
             const int sweeps = rig.port.count(varn::kDiscover);
             QCOMPARE(rig.port.sentTypes().back(),
                      accepted ? int(varn::kReset) : int(varn::kAbandonConfig));
+            // Cancel tells the appliance before the Device List restores the block.
+            const auto types = rig.port.sentTypes();
+            QCOMPARE(types[types.size() - 2],
+                     accepted ? int(varn::kWriteConfig) : int(varn::kConfigCancelled));
             QCOMPARE(rig.port.sent.back().address, appliance.address);
             QCOMPARE(rig.config.deviceName(), accepted ? std::string("EDITED") : "AP");
             if (!accepted) {
