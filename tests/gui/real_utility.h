@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <memory>
 
 namespace guitest {
@@ -33,11 +34,28 @@ class NotifierWatcher : public varn::SocketWatcher {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// The Qt user interface, keeping each progress text of the self-test and
+// counting the starts of its focus timer as they pass to the dialog.
+class ProgressRecorder : public QtUserInterface {
+  public:
+    using QtUserInterface::QtUserInterface;
+    QStringList statuses;
+    int focusTimers = 0;
+    void setPracticeStatus(const std::string& text) override {
+        statuses << QString::fromLatin1(text.c_str());
+        QtUserInterface::setPracticeStatus(text);
+    }
+    void startPracticeTimer(int id, int milliseconds) override {
+        ++focusTimers;
+        QtUserInterface::startPracticeTimer(id, milliseconds);
+    }
+};
+
 // The process's instances as runSetup makes them; the endpoint opens when the
 // first Device List does (or through `access`).
 struct RealUtility {
     varn::PracticeState practice;
-    QtUserInterface ui{practice};
+    ProgressRecorder ui{practice};
     traffic::RecordingEndpoint endpoint;
     varn::DeviceConfig config;
     varn::Link link{endpoint, config, practice, ui};

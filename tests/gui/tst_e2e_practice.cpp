@@ -41,17 +41,6 @@ const char kScenario[] = R"({
 
 const int kAppliances = 5;
 
-// The Qt user interface, keeping every progress text as it passes.
-class ProgressRecorder : public QtUserInterface {
-  public:
-    using QtUserInterface::QtUserInterface;
-    QStringList statuses;
-    void setPracticeStatus(const std::string& text) override {
-        statuses << QString::fromLatin1(text.c_str());
-        QtUserInterface::setPracticeStatus(text);
-    }
-};
-
 // The utility's side on loopback, with the progress texts kept.
 struct SimLink {
     varn::PracticeState practice;
