@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "link/link.h"
+#include "ui/reply_pump.h"
 #include "ui/window_timers.h"
 
 #include <QCloseEvent>
@@ -38,9 +39,9 @@ QAction* CMainFrame::action(int commandId) const {
 bool CMainFrame::watchSocket(int fd) {
     unwatchSocket();
     notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    // One dispatch per notification; the notifier fires again while more are queued.
+    // A few dispatches per notification; the notifier fires again while more are queued.
     connect(notifier_, &QSocketNotifier::activated, this,
-            [this] { context_.link.dispatchReply(); });
+            [this, fd] { dispatchWaitingReplies(context_.link, fd); });
     return notifier_->isValid();
 }
 

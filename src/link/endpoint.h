@@ -24,7 +24,8 @@ struct EndpointSettings {
 };
 
 // Receives the socket to watch for readable datagrams (the main frame does it
-// with a QSocketNotifier and calls the reply dispatch once per notification).
+// with a QSocketNotifier and dispatches the replies waiting, a few per
+// notification: ui/reply_pump.h).
 class SocketWatcher {
   public:
     virtual ~SocketWatcher() = default;

@@ -9,6 +9,7 @@
 #include "link/endpoint.h"
 #include "link/link.h"
 #include "ui/qt_user_interface.h"
+#include "ui/reply_pump.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -17,14 +18,15 @@
 
 namespace guitest {
 
-// Dispatches one reply per read notification of the socket, as the main frame does.
+// Dispatches the replies each read notification of the socket announces, as
+// the main frame does.
 class NotifierWatcher : public varn::SocketWatcher {
   public:
     explicit NotifierWatcher(varn::Link& link) : link_(link) {}
     bool watchSocket(int fd) override {
         notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated,
-                         [this] { link_.dispatchReply(); });
+                         [this, fd] { dispatchWaitingReplies(link_, fd); });
         return notifier_->isValid();
     }
     void unwatchSocket() override { notifier_.reset(); }

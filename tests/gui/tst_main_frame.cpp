@@ -4,11 +4,14 @@
 
 #include "app/app_state.h"
 #include "app/main_frame.h"
+#include "ui/reply_pump.h"
 #include "ui/window_timers.h"
 
 #include <QAction>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +38,23 @@ struct FrameRig : guitest::LinkRig {
     void activate() {
         QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(&frame, &activate);
+    }
+};
+
+// A port that reads what a real UDP socket holds.
+class SocketPort : public varn::DatagramPort {
+  public:
+    int fd = -1;
+    int sendDatagram(const std::uint8_t*, std::size_t, std::uint32_t) override { return 0; }
+    int receiveDatagram(std::uint8_t* buffer, std::size_t size, varn::DatagramInfo* info) override {
+        const ssize_t n = recv(fd, buffer, size, MSG_DONTWAIT);
+        if (n < 0) {
+            return -1;
+        }
+        if (info != nullptr) {
+            info->length = std::size_t(n);
+        }
+        return 0;
     }
 };
 
@@ -118,6 +138,42 @@ class TestMainFrame : public QObject {
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(!frame.isVisible(), 2000);
         QVERIFY(clock.elapsed() >= 450);
+    }
+
+    // A read notification dispatches the replies waiting, at most 32, and
+    // stops when the socket is empty.
+    void aNotificationDispatchesTheWaitingRepliesAFewAtATime() {
+        const int in = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int out = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        auto closeBoth = qScopeGuard([&] {
+            close(in);
+            close(out);
+        });
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        QCOMPARE(bind(in, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+        QCOMPARE(getsockname(in, reinterpret_cast<sockaddr*>(&at), &length), 0);
+        for (int i = 0; i < 40; ++i) {
+            const guitest::Bytes d = guitest::discoveryReply(
+                "AP" + std::to_string(i), guitest::addr(192, 168, 1, std::uint8_t(i + 1)));
+            QCOMPARE(
+                sendto(out, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&at), sizeof at),
+                ssize_t(d.size()));
+        }
+        SocketPort port;
+        port.fd = in;
+        varn::DeviceConfig config;
+        varn::PracticeState practice;
+        varn::SilentUserInterface ui;
+        varn::Link link(port, config, practice, ui);
+        dispatchWaitingReplies(link, in);
+        QCOMPARE(link.devices.deviceCount, kRepliesPerNotification);
+        dispatchWaitingReplies(link, in);
+        QCOMPARE(link.devices.deviceCount, 40);
+        dispatchWaitingReplies(link, in); // nothing waits: nothing happens
+        QCOMPARE(link.devices.deviceCount, 40);
     }
 };
 
