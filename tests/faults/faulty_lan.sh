@@ -10,7 +10,7 @@
 #
 # Usage: faulty_lan.sh APPLIANCE_SIM FRAME_RELAY TEST_BINARY PHASE...
 #   PHASE is RELAY_OPTIONS:FUNCTION[,FUNCTION...], e.g.
-#   "--drop 0.3:discoveryUnderLoss,chainUnderLoss"
+#   "--drop 0.3:discoveryUnderLoss,configurationUnderLoss"
 # Exits 77 (skipped) when not root or when namespaces cannot be made here.
 set -u
 
@@ -23,14 +23,7 @@ shift 3
     exit 2
 }
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: creating network namespaces and packet sockets needs root"
-    exit 77
-fi
-if ! command -v ip >/dev/null 2>&1; then
-    echo "SKIPPED: the ip command (iproute2) is not installed"
-    exit 77
-fi
+. "$(dirname "$0")/../netns_common.sh"
 
 tag="$$-${RANDOM}"
 pc="varn-faults-pc-$tag"
@@ -40,14 +33,6 @@ work=$(mktemp -d)
 simpid=""
 relaypid=""
 
-# Waits up to 5 s for a line matching PATTERN in FILE.
-wait_for() {
-    for _ in $(seq 100); do
-        grep -q "$1" "$2" 2>/dev/null && return 0
-        sleep 0.05
-    done
-    return 1
-}
 stop() { # PID: ends a process this script started
     if [ -n "$1" ]; then
         kill "$1" 2>/dev/null
@@ -65,10 +50,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-if ! ip netns add "$pc" 2>"$work/err"; then
-    echo "SKIPPED: cannot create a network namespace here: $(cat "$work/err")"
-    exit 77
-fi
+netns_require "$pc" "$work/err"
 ip netns add "$mid" || exit 1
 ip netns add "$lan" || exit 1
 
@@ -94,7 +76,7 @@ set +e
 ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
     >"$work/sim.out" 2>&1 &
 simpid=$!
-if ! wait_for "listening on" "$work/sim.out"; then
+if ! netns_sim_started "$work/sim.out"; then
     echo "appliance-sim did not start:"
     cat "$work/sim.out"
     exit 1
@@ -110,7 +92,11 @@ for phase in "$@"; do
     ip netns exec "$mid" "$relay" --between vmid0,vmid1 $options --seed "$phase_number" \
         >"$work/relay.out" 2>&1 &
     relaypid=$!
-    if ! wait_for "^frame-relay between" "$work/relay.out"; then
+    for _ in $(seq 50); do
+        grep -q "^frame-relay between" "$work/relay.out" 2>/dev/null && break
+        sleep 0.05
+    done
+    if ! grep -q "^frame-relay between" "$work/relay.out"; then
         echo "frame-relay did not start:"
         cat "$work/relay.out"
         exit 1
