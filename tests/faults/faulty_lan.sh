@@ -9,7 +9,8 @@
 # every way out.
 #
 # Usage: faulty_lan.sh APPLIANCE_SIM FRAME_RELAY TEST_BINARY PHASE...
-#   PHASE is RELAY_OPTIONS:FUNCTION[,FUNCTION...], e.g.
+#   PHASE is RELAY_OPTIONS:FUNCTION[,FUNCTION...] (the relay's seed is the phase
+#   number unless the options name one), e.g.
 #   "--drop 0.3:discoveryUnderLoss,configurationUnderLoss"
 # Exits 77 (skipped) when not root or when namespaces cannot be made here.
 set -u
@@ -89,7 +90,7 @@ for phase in "$@"; do
     options=${phase%%:*}
     functions=${phase#*:}
     # shellcheck disable=SC2086 # the options are words
-    ip netns exec "$mid" "$relay" --between vmid0,vmid1 $options --seed "$phase_number" \
+    ip netns exec "$mid" "$relay" --between vmid0,vmid1 --seed "$phase_number" $options \
         >"$work/relay.out" 2>&1 &
     relaypid=$!
     for _ in $(seq 50); do
