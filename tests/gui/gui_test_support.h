@@ -48,15 +48,19 @@ class AnsweringPort : public varn::fakes::MemoryPort {
         return 0;
     }
 
-    // Queues a datagram and dispatches it from the event loop.
+    // Queues a datagram and dispatches it from the event loop; a dispatch still
+    // pending when the port goes away (at the end of a test) is dropped with it.
     void deliver(Bytes datagram, std::uint32_t source = 0) {
         queue(std::move(datagram), source);
-        QTimer::singleShot(0, [this] {
+        QTimer::singleShot(0, &alive_, [this] {
             if (link != nullptr) {
                 link->dispatchReply();
             }
         });
     }
+
+  private:
+    QObject alive_;
 };
 
 inline std::uint32_t addr(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
