@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 using namespace sim;
 
@@ -252,7 +253,7 @@ TEST(Server, RoutesBroadcastsUnicastsAndFaults) {
         ServerOptions o;
         o.port = 7777;
         o.broadcastAddress = 0x7FFFFFFF;
-        o.faults = f;
+        o.faults = std::move(f);
         return std::make_unique<Server>(std::move(list), o, nullptr);
     };
     auto server = make({});
