@@ -53,6 +53,7 @@ class StepPort : public DatagramPort {
         check(length <= sizeof lastSent);
         std::memcpy(lastSent, buffer, length); // every byte must be readable
         fuzz::checkRequest(lastSent, length, address, link->targetAddress);
+        check(lastSent[6] == link->awaitedReply); // the type asked for
         ++sent;
         return 0;
     }
@@ -246,6 +247,7 @@ void Harness::reset(std::uint8_t setup) {
     throughDispatch_ = (setup & 16) != 0;
     nesting_ = 0;
     inTerminal_ = false;
+    terminalCancelled_ = false;
 }
 
 void Harness::run(const std::uint8_t* data, std::size_t size) {
