@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   iproute2 libcap2-bin
   clang-format clang-tidy
+  dpkg-dev file lintian
   fonts-liberation
 )
 

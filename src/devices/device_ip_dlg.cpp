@@ -104,8 +104,7 @@ void CDeviceIpDlg::onSave() {
         config.setLanIpOctet(i, octets[std::size_t(i)]);
     }
     setIp_.start(
-        {varn::kSetIpAddress, 1, kSetIpWait, kSetIpWait, false}, [this] { onAnswer(true); },
-        [this] { onAnswer(false); });
+        varn::setIpPlan(), [this] { onAnswer(true); }, [this] { onAnswer(false); });
     setButtonsEnabled(false);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Gives an appliance on another network a new LAN address by broadcast.
 
+#include "devices/request_plans.h"
 #include "ui/request_wait.h"
 #include "ui/setup_dialog.h"
 
@@ -20,7 +21,6 @@ class CDeviceIpDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int TIMER_SET_IP = 3329;
-    static constexpr int kSetIpWait = 1800; // ms for the appliance's answer
 
     // The fields open showing the link's targetAddress as it is now.
     explicit CDeviceIpDlg(varn::Link& link, QWidget* parent = nullptr);

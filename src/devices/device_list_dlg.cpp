@@ -171,17 +171,12 @@ void CDeviceListDlg::onConfig() {
     }
     // The versions query also shows whether the appliance answers at all.
     versions_.start(
-        {varn::kVersions, kVersionsTries, kVersionsInterval, kVersionsInterval},
-        [this] { readConfiguration(); }, [this] { failChain(); });
+        varn::versionsPlan(), [this] { readConfiguration(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::readConfiguration() {
-    varn::PollPlan plan{varn::kReadConfig, kReadConfigTries, kReadConfigFirstWait,
-                        kReadConfigInterval};
-    // Only a block just read from the chosen appliance goes on to the login.
-    plan.answered = [](const varn::Link& l) { return l.awaitedReply == 0 && l.configReceived; };
     readConfig_.start(
-        std::move(plan), [this] { configurationStep(); }, [this] { failChain(); });
+        varn::readConfigPlan(), [this] { configurationStep(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::failChain() {

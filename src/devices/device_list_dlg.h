@@ -2,6 +2,7 @@
 // The hub of the utility: opens the UDP endpoint once, discovers the appliances,
 // lists them, and runs the Config chain and the Status Monitor.
 
+#include "devices/request_plans.h"
 #include "ui/request_wait.h"
 #include "ui/setup_dialog.h"
 
@@ -34,12 +35,9 @@ class CDeviceListDlg : public SetupDialog {
     static constexpr int TIMER_VERSIONS = 8450;    // firmware-versions query
     static constexpr int TIMER_READ_CONFIG = 513;  // read-configuration request
     static constexpr int TIMER_AFTER_CONFIG = 521; // 1000 ms: new sweep after configuring
-    static constexpr int kDiscoveryInterval = 100;
+    static constexpr int kDiscoveryInterval = varn::kDiscoveryInterval;
     static constexpr int kRowsInterval = 20;
-    static constexpr int kEmptySweepDelay = 5000;
-    static constexpr int kVersionsTries = 3, kVersionsInterval = 100;
-    static constexpr int kReadConfigTries = 5, kReadConfigFirstWait = 100,
-                         kReadConfigInterval = 200;
+    static constexpr int kEmptySweepDelay = varn::kEmptySweepDelay;
     static constexpr int kAfterConfigDelay = 1000;
     // Tab stops of the list, in dialog units: the address, then the state 60 further.
     static constexpr int kAddressTabUnits = 100, kStateTabUnits = 60;

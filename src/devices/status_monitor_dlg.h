@@ -1,6 +1,7 @@
 #pragma once
 // Watches the state of every appliance at once, polling by broadcast.
 
+#include "devices/request_plans.h"
 #include "ui/setup_dialog.h"
 
 #include <memory>
@@ -18,8 +19,8 @@ class CStatusMonitorDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int TIMER_STATUS_POLL = 9217;
-    static constexpr int kFirstPoll = 300; // ms after opening
-    static constexpr int kPollInterval = 3000;
+    static constexpr int kFirstPoll = varn::kStatusFirstRefresh; // ms after opening
+    static constexpr int kPollInterval = varn::kStatusRefreshInterval;
     // Columns from the list's left edge, in dialog units, under their headings.
     static constexpr int kTabStopUnits = 110, kWanColumnUnits = 168, kSpeedColumnUnits = 218;
 

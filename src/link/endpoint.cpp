@@ -2,12 +2,14 @@
 
 #include "link/user_interface.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +25,11 @@ sockaddr_in socketAddress(std::uint32_t address, std::uint16_t port) {
     return sa;
 }
 
+// The errors of a send whose chosen source address the system will not use.
+bool sourceRefused(int error) {
+    return error == ENETUNREACH || error == EINVAL || error == EADDRNOTAVAIL;
+}
+
 void enableBroadcast(int fd) {
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
@@ -30,10 +37,12 @@ void enableBroadcast(int fd) {
 
 // Learns the address of the interface that would carry a datagram to `probe`:
 // connecting a UDP socket sends nothing but makes the system choose the route.
-std::uint32_t learnLocalAddress(const EndpointSettings& settings, UserInterface& ui) {
+// 0, or errno when no socket could be had for it.
+int learnLocalAddress(const EndpointSettings& settings, UserInterface& ui, std::uint32_t* address) {
+    *address = 0;
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) {
-        return 0;
+        return errno;
     }
     sockaddr_in any = socketAddress(INADDR_ANY, settings.localPort);
     (void)bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any);
@@ -45,12 +54,22 @@ std::uint32_t learnLocalAddress(const EndpointSettings& settings, UserInterface&
     }
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    std::uint32_t address = 0;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
-        address = local.sin_addr.s_addr;
+        *address = local.sin_addr.s_addr;
     }
     close(fd);
-    return address;
+    return 0;
+}
+
+// A flood of replies must not overflow the system's default buffer (about
+// 200 KB, which dropped datagrams at 20 k/s). SO_RCVBUFFORCE may pass the
+// system's ceiling (net.core.rmem_max) but needs CAP_NET_ADMIN; SO_RCVBUF is
+// capped by that ceiling.
+void enlargeReceiveBuffer(int fd) {
+    int bytes = kReceiveBufferBytes;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+        (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
 }
 
 std::string programPath() {
@@ -61,6 +80,25 @@ std::string programPath() {
     }
     path[n] = '\0';
     return path;
+}
+
+// Why port `port` could not be had, and what the user can do about it.
+std::string portMessage(std::uint16_t port, int error) {
+    char text[1024];
+    const int n = std::snprintf(text, sizeof text,
+                                "VARN : Can not listen on UDP port %u (%s, error %d). Replies from "
+                                "the devices may be lost.",
+                                unsigned(port), std::strerror(error), error);
+    std::string message(text, std::size_t(std::max(n, 0)));
+    if (error == EADDRINUSE) {
+        message += " Another program holds the port, perhaps another copy of this one. Close it "
+                   "and start this program again.";
+    } else if (error == EACCES || error == EPERM) {
+        message += " Run this program as root, or give it the right to use the port:\n"
+                   "setcap cap_net_bind_service=+ep " +
+                   programPath();
+    }
+    return message;
 }
 
 } // namespace
@@ -74,7 +112,10 @@ UdpEndpoint::~UdpEndpoint() {
 }
 
 int UdpEndpoint::openEndpoint(SocketWatcher* window) {
-    localAddress = learnLocalAddress(settings, ui_);
+    if (int error = learnLocalAddress(settings, ui_, &localAddress); error != 0) {
+        socketError = error;
+        return -1;
+    }
 
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) {
@@ -82,6 +123,7 @@ int UdpEndpoint::openEndpoint(SocketWatcher* window) {
         return -1;
     }
     enableBroadcast(fd);
+    enlargeReceiveBuffer(fd);
     // Pending datagrams are read until the socket is empty, so reads never block.
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (window == nullptr || !window->watchSocket(fd)) {
@@ -99,15 +141,7 @@ int UdpEndpoint::openEndpoint(SocketWatcher* window) {
     if (bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
         // The appliances answer to port 777 as well as to the sender's port; a
         // socket that cannot have the port silently misses the former, so say it.
-        int error = errno;
-        char text[1024];
-        std::snprintf(text, sizeof text,
-                      "VARN : Can not listen on UDP port %u (%s, error %d). Replies from the "
-                      "devices may be lost. Run this program as root, or give it the right "
-                      "to use the port:\nsetcap cap_net_bind_service=+ep %s",
-                      unsigned(settings.localPort), std::strerror(error), error,
-                      programPath().c_str());
-        ui_.showMessage(text, MessageIcon::Warning);
+        ui_.showMessage(portMessage(settings.localPort, errno), MessageIcon::Warning);
     }
 
     endpointReady = 1;
@@ -145,7 +179,7 @@ int UdpEndpoint::sendDatagram(const std::uint8_t* buffer, std::size_t length,
         msg.msg_iov = &iov;
         msg.msg_iovlen = 1;
         // Broadcasts leave by the interface of our LAN address, as they would
-        // from a socket bound to it.
+        // from a socket bound to it, wherever the default route leads.
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
         if (broadcast && localAddress != 0) {
             msg.msg_control = control;
@@ -158,12 +192,24 @@ int UdpEndpoint::sendDatagram(const std::uint8_t* buffer, std::size_t length,
             info.ipi_spec_dst.s_addr = localAddress;
             std::memcpy(CMSG_DATA(cm), &info, sizeof info);
         }
-        if (sendmsg(fd_, &msg, 0) == static_cast<ssize_t>(length)) {
+        ssize_t sent = sendmsg(fd_, &msg, 0);
+        if (sent < 0 && msg.msg_control != nullptr && sourceRefused(errno)) {
+            // localAddress is not (or no longer) one of ours: a discovery reply
+            // can set it. Let the route choose the source instead.
+            msg.msg_control = nullptr;
+            msg.msg_controllen = 0;
+            sent = sendmsg(fd_, &msg, 0);
+        }
+        if (sent == static_cast<ssize_t>(length)) {
+            sendFailureShown_ = false;
             return 0;
         }
         error = errno;
     }
-    if (endpointReady == 1) {
+    // Said once until a send succeeds again: without a network every re-probe
+    // would bring the same box back.
+    if (endpointReady == 1 && !sendFailureShown_) {
+        sendFailureShown_ = true;
         char text[64];
         std::snprintf(text, sizeof text, "Failed to send datagram out #%d", error);
         ui_.showMessage(text, MessageIcon::Warning);

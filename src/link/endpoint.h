@@ -10,6 +10,10 @@ namespace varn {
 
 class UserInterface;
 
+// What the endpoint asks of the system for its receive buffer: room for a burst
+// of about a thousand full-size datagrams.
+inline constexpr int kReceiveBufferBytes = 1 << 20;
+
 // Ports and addresses of the endpoint. The defaults are the production ones; the
 // demo and the tests move both sides to loopback and to ports above 1024.
 struct EndpointSettings {
@@ -55,6 +59,7 @@ class UdpEndpoint : public DatagramPort {
     UserInterface& ui_;
     SocketWatcher* watcher_ = nullptr;
     int fd_ = -1;
+    bool sendFailureShown_ = false; // until a send succeeds again
 };
 
 } // namespace varn

@@ -85,14 +85,21 @@ int Link::sendRequest(int type) {
         length = 61;
         break;
     case kTerminalResponse: {
-        // Offsets come from the block, which came from the appliance: a slot outside
-        // the script, offsets that decrease or that point past the 48-byte area
-        // must not make us read outside it.
-        const ScriptSpan span = config_.scriptSpan(practice_.scriptSlot);
-        writeLe16(b + 8, std::uint16_t(span.length));
         std::uint8_t text[32] = {};
-        std::memcpy(text, block + DeviceConfig::kScriptResponses + span.begin,
-                    std::min<std::size_t>(span.length, sizeof text));
+        if (practice_.unrecordedLine) {
+            const std::string& line = *practice_.unrecordedLine;
+            const std::size_t n = std::min(line.size(), sizeof text);
+            std::memcpy(text, line.data(), n);
+            writeLe16(b + 8, std::uint16_t(n));
+        } else {
+            // Offsets come from the block, which came from the appliance: a slot
+            // outside the script, offsets that decrease or that point past the
+            // 48-byte area must not make us read outside it.
+            const ScriptSpan span = config_.scriptSpan(practice_.scriptSlot);
+            writeLe16(b + 8, std::uint16_t(span.length));
+            std::memcpy(text, block + DeviceConfig::kScriptResponses + span.begin,
+                        std::min<std::size_t>(span.length, sizeof text));
+        }
         copyAsText(b + 10, text, sizeof text);
         length = 42;
         break;
@@ -291,6 +298,7 @@ void Link::onTerminalData(const std::uint8_t* b, std::size_t length, std::uint32
 
     if (practice_.loginKind == kLoginUndecided) {
         practice_.scriptSlot = -1;
+        practice_.unrecordedLine.reset();
         practice_.pppSeen = false;
         const int r = appendTerminal(data, dataLength);
         practice_.loginKind = std::uint8_t(r);

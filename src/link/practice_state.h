@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace varn {
@@ -62,6 +63,10 @@ struct PracticeState {
     bool hangupAfterSuccess = false;
     bool pppSeen = false;
     std::int32_t scriptSlot = -1;
+    // The line last entered in the Login Terminal when the script had no room
+    // for it: request 5 carries this line instead of a recorded response, so
+    // the login goes on.
+    std::optional<std::string> unrecordedLine;
     DeviceConfig practiceSavedConfig;
 
     // Text received from the ISP during a self-test, NUL-terminated at

@@ -365,6 +365,7 @@ TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
     config.bytes[217] = 0x99; // just after the login area
     practice.pppSeen = true;
     practice.scriptSlot = 3;
+    practice.unrecordedLine = "left over";
     bool sawClearedScript = false;
     ui.duringTerminal = [&] {
         sawClearedScript = config.loginMode() == 1 &&
@@ -378,6 +379,7 @@ TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
     EXPECT_EQ(config.bytes[217], 0x99);
     EXPECT_EQ(practice.loginKind, kLoginTerminal);
     EXPECT_EQ(practice.scriptSlot, -1);
+    EXPECT_FALSE(practice.unrecordedLine);
     EXPECT_FALSE(practice.pppSeen);
     EXPECT_TRUE(practice.terminalDirty);
     EXPECT_STREQ(text(), "login:Password:");

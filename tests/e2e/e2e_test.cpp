@@ -2,7 +2,9 @@
 // sockets. By default each test starts its own simulator on loopback
 // (appliances at 127.0.0.2..., high ports). When VARN_E2E_APPLIANCES is set,
 // a simulator is already running elsewhere (netns_e2e.sh: another network
-// namespace, port 777, broadcast 255.255.255.255) and the tests talk to it.
+// namespace, port 777, broadcast 255.255.255.255) and the tests talk to it;
+// the script also names the PC's interfaces and the LAN's namespace for the
+// tests that change the PC's routes or send from another host.
 
 #include "config/device_config.h"
 #include "link/endpoint.h"
@@ -10,6 +12,7 @@
 #include "link/practice_state.h"
 #include "link/user_interface.h"
 #include "sim_launcher.h"
+#include "traffic.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,8 @@
 #include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace varn;
@@ -53,6 +58,29 @@ class RecordingUi : public UserInterface {
     void startPracticeTimer(int, int) override {}
     bool runLoginTerminal() override { return terminal ? terminal() : false; }
 };
+
+// The source address the routing table gives a datagram to `destination`.
+std::uint32_t routeSource(std::uint32_t destination) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = destination;
+    to.sin_port = htons(kDevicePort);
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        local.sin_addr.s_addr = 0;
+    close(fd);
+    return local.sin_addr.s_addr;
+}
+
+// Runs `ip route replace default dev DEVICE` in our namespace.
+bool defaultRouteVia(const std::string& device) {
+    return std::system(("ip route replace default dev " + device).c_str()) == 0;
+}
 
 class Watcher : public SocketWatcher {
   public:
@@ -91,7 +119,7 @@ class EndToEnd : public ::testing::Test {
                          {"VARN-Store", makeAddress(127, 0, 0, 4)}};
             spare_ = makeAddress(127, 0, 0, 9);
         }
-        endpoint_ = std::make_unique<UdpEndpoint>(settings, ui_);
+        endpoint_ = std::make_unique<traffic::RecordingEndpoint>(settings, ui_);
         ASSERT_EQ(endpoint_->openEndpoint(&watcher_), 0) << endpoint_->socketError;
         link_ = std::make_unique<Link>(*endpoint_, config_, practice_, ui_);
     }
@@ -177,7 +205,7 @@ class EndToEnd : public ::testing::Test {
     Watcher watcher_;
     DeviceConfig config_;
     PracticeState practice_;
-    std::unique_ptr<UdpEndpoint> endpoint_;
+    std::unique_ptr<traffic::RecordingEndpoint> endpoint_;
     std::unique_ptr<Link> link_;
 };
 
@@ -323,6 +351,91 @@ TEST_F(EndToEnd, DialFailureIsShownAndHungUp) {
     ASSERT_TRUE(pump(2000, [&] { return !ui_.statuses.empty(); }));
     EXPECT_EQ(ui_.statuses.back(), "Dial Error - Telephone line Busy");
     EXPECT_TRUE(pump(1000, [&] { return link_->awaitedReply == 0; })); // the hang-up answered
+}
+
+// Broadcasts leave by the interface of the address learned at opening, not by
+// the default route: here the route moves to an interface that leads nowhere
+// after the endpoint opened, and discovery must still reach the appliances.
+// Only netns_e2e.sh runs it.
+using EndToEndRouting = EndToEnd;
+TEST_F(EndToEndRouting, DiscoveryStaysOnOurLanWhenTheDefaultRouteLeadsAway) {
+    const char* lanDevice = std::getenv("VARN_E2E_LAN_DEVICE");
+    const char* deadEnd = std::getenv("VARN_E2E_DEAD_END_DEVICE");
+    if (lanDevice == nullptr || deadEnd == nullptr)
+        GTEST_SKIP() << "needs the namespaces of netns_e2e.sh";
+    const std::uint32_t ours = endpoint_->localAddress;
+    const std::uint32_t lan = htonl(0xFFFFFF00);
+    ASSERT_EQ(ours & lan, expected_[0].address & lan) << dottedText(ours);
+
+    ASSERT_TRUE(defaultRouteVia(deadEnd));
+    struct RouteBack {
+        std::string device;
+        ~RouteBack() { EXPECT_TRUE(defaultRouteVia(device)); }
+    } back{lanDevice};
+    // Without a source, a broadcast would now leave by the dead end.
+    ASSERT_NE(routeSource(kBroadcastAddress), ours);
+
+    discover();
+    EXPECT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.front();
+}
+
+// Another host floods the utility with replies nobody asked for while it
+// sweeps the LAN as the open Device List does: nothing goes out but the sweeps,
+// nothing is shown, the record and the self-test's state stay as they were,
+// memory stays flat, and the appliances stay listed.
+TEST_F(EndToEnd, HostileRepliesChangeNothing) {
+    discover();
+    ASSERT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    const DeviceConfig record = config_;
+    const std::string firmware = link_->proxyFirmwareVersion;
+    ui_.messages.clear();
+    endpoint_->sentTypes.clear();
+
+    traffic::FloodPlan plan;
+    const char* netns = std::getenv("VARN_E2E_LAN_NETNS");
+    const char* stranger = std::getenv("VARN_E2E_HOSTILE");
+    plan.netns = netns != nullptr ? netns : "";
+    // A stranger, and a stranger posing as the appliance whose record was read.
+    plan.sources = {stranger != nullptr ? parseDotted(stranger, 16) : makeAddress(127, 0, 0, 66),
+                    expected_[0].address};
+    plan.target = endpoint_->localAddress;
+    plan.targetPort = endpoint_->settings.localPort;
+    const long before = traffic::residentKiB();
+    int sweeps = 0, fullSweeps = 0;
+    long sent = 0;
+    {
+        traffic::Flooder flood(plan);
+        while (!flood.done()) {
+            discover();
+            ++sweeps;
+            fullSweeps += link_->devices.deviceCount == int(expected_.size());
+            pump(200);
+        }
+        ASSERT_EQ(flood.error(), "");
+        EXPECT_GT(flood.sent(), 10000) << "the flood was too thin to show anything";
+        sent = flood.sent();
+        pump(200); // what is still queued
+    }
+    const long grown = traffic::residentKiB() - before;
+    std::printf("%ld forged replies in %d ms; %d of %d sweeps found every appliance; resident "
+                "memory %+ld KiB\n",
+                sent, plan.milliseconds, fullSweeps, sweeps, grown);
+
+    for (int type : endpoint_->sentTypes)
+        EXPECT_EQ(type, kDiscover);
+    EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.front();
+    EXPECT_TRUE(ui_.statuses.empty()) << ui_.statuses.front();
+    EXPECT_TRUE(config_ == record);
+    EXPECT_EQ(link_->proxyFirmwareVersion, firmware);
+    EXPECT_EQ(link_->awaitedReply, kDiscover); // no forged acknowledgement cleared it
+    EXPECT_FALSE(link_->resetPending);
+    EXPECT_EQ(practice_.loginKind, kLoginUndecided);
+    EXPECT_GE(fullSweeps, 1);
+    EXPECT_LT(grown, 4096) << "resident memory grew by " << grown << " KiB";
+    discover();
+    EXPECT_EQ(link_->devices.deviceCount, int(expected_.size()));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Two hosts on one machine: the PC in one network namespace, a LAN of simulated
-# appliances in another, joined by a veth pair. Both sides use the real port 777
-# and the real broadcast address 255.255.255.255. Addresses come from
-# 10.77.0.0/24 and exist only inside the two namespaces this script makes; they
-# are removed on every way out.
+# Hosts on one machine: the PC in one network namespace, a LAN of simulated
+# appliances in another, joined by a veth pair, and a dead end in a third,
+# joined to the PC by a second pair, where the tests can move the PC's default
+# route. Both sides use the real port 777 and the real broadcast address
+# 255.255.255.255. Addresses come from 10.77.0.0/24 (the LAN, with a hostile
+# host at .66) and 10.77.1.0/24 (the dead end) and exist only inside the
+# namespaces this script makes; they are removed on every way out.
 #
 # Usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS
 # Exits 77 (skipped) when not root or when namespaces cannot be made here.
@@ -12,18 +14,12 @@ set -u
 sim=${1:?usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS}
 tests=${2:?usage: netns_e2e.sh APPLIANCE_SIM E2E_TESTS}
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIPPED: creating network namespaces needs root"
-    exit 77
-fi
-if ! command -v ip >/dev/null 2>&1; then
-    echo "SKIPPED: the ip command (iproute2) is not installed"
-    exit 77
-fi
+. "$(dirname "$0")/../netns_common.sh"
 
 tag="$$-${RANDOM}"
 pc="varn-e2e-pc-$tag"
 lan="varn-e2e-lan-$tag"
+dead="varn-e2e-dead-$tag"
 work=$(mktemp -d)
 simpid=""
 
@@ -34,26 +30,31 @@ cleanup() {
     fi
     ip netns del "$pc" 2>/dev/null
     ip netns del "$lan" 2>/dev/null
+    ip netns del "$dead" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-if ! ip netns add "$pc" 2>"$work/err"; then
-    echo "SKIPPED: cannot create a network namespace here: $(cat "$work/err")"
-    exit 77
-fi
+netns_require "$pc" "$work/err"
 ip netns add "$lan" || exit 1
+ip netns add "$dead" || exit 1
 
 set -e
 ip link add vpc0 netns "$pc" type veth peer name vlan0 netns "$lan"
 ip -n "$pc" addr add 10.77.0.1/24 dev vpc0
-for i in 2 3 4 9; do # three appliances and a free address for set-IP
+# Three appliances, a free address for set-IP, and a hostile host.
+for i in 2 3 4 9 66; do
     ip -n "$lan" addr add "10.77.0.$i/24" dev vlan0
 done
-for ns in "$pc" "$lan"; do ip -n "$ns" link set lo up; done
+ip link add vdead0 netns "$pc" type veth peer name vend0 netns "$dead"
+ip -n "$pc" addr add 10.77.1.1/24 dev vdead0
+ip -n "$dead" addr add 10.77.1.2/24 dev vend0
+for ns in "$pc" "$lan" "$dead"; do ip -n "$ns" link set lo up; done
 ip -n "$pc" link set vpc0 up
+ip -n "$pc" link set vdead0 up
 ip -n "$lan" link set vlan0 up
+ip -n "$dead" link set vend0 up
 # The PC learns its address by connecting to 255.255.255.255, which needs a route.
 ip -n "$pc" route add default dev vpc0
 set +e
@@ -61,11 +62,7 @@ set +e
 ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
     >"$work/sim.out" 2>&1 &
 simpid=$!
-for _ in $(seq 50); do
-    grep -q "listening on" "$work/sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-if ! grep -q "listening on" "$work/sim.out"; then
+if ! netns_sim_started "$work/sim.out"; then
     echo "appliance-sim did not start:"
     cat "$work/sim.out"
     exit 1
@@ -73,7 +70,8 @@ fi
 cat "$work/sim.out"
 
 ip netns exec "$pc" env VARN_E2E_APPLIANCES=10.77.0.2,10.77.0.3,10.77.0.4 \
-    VARN_E2E_SPARE=10.77.0.9 "$tests"
+    VARN_E2E_SPARE=10.77.0.9 VARN_E2E_HOSTILE=10.77.0.66 VARN_E2E_LAN_NETNS="$lan" \
+    VARN_E2E_LAN_DEVICE=vpc0 VARN_E2E_DEAD_END_DEVICE=vdead0 "$tests"
 rc=$?
 if [ "$rc" -ne 0 ]; then
     echo "--- simulator log (last 60 lines) ---"

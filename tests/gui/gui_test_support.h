@@ -48,8 +48,8 @@ class AnsweringPort : public varn::fakes::MemoryPort {
         return 0;
     }
 
-    // Queues a datagram and dispatches it from the event loop; a dispatch still
-    // pending when the port goes away (at the end of a test) is dropped with it.
+    // Queues a datagram and dispatches it from the event loop (unless the port
+    // is gone by then).
     void deliver(Bytes datagram, std::uint32_t source = 0) {
         queue(std::move(datagram), source);
         QTimer::singleShot(0, &alive_, [this] {
@@ -110,6 +110,24 @@ inline Bytes configReply(const varn::DeviceConfig& config) {
 inline Bytes ack(int type, std::size_t length = 8) {
     return varn::fakes::reply(std::uint8_t(type), length);
 }
+
+// A dial (3) or login (4) result with its code.
+inline Bytes resultReply(int type, std::uint8_t code) {
+    Bytes d = varn::fakes::reply(std::uint8_t(type), 9);
+    d[8] = code;
+    return d;
+}
+
+// Terminal data (reply 5) as the ISP sent it.
+inline Bytes terminalReply(const std::string& data) {
+    Bytes d = varn::fakes::reply(varn::kTerminalResponse, 10);
+    varn::writeLe16(d.data() + 8, std::uint16_t(data.size()));
+    d.insert(d.end(), data.begin(), data.end());
+    return d;
+}
+
+// The start of a PPP frame as it comes after a dial.
+inline const std::string kPppFraming("\x7e\xff\x7d\x23\xc0\x21\x7d\x21", 8);
 
 // A link over an answering port, its configuration block, the devices state and
 // the Qt user interface (whose messages reach the message-box hook).
@@ -242,6 +260,10 @@ ModalScript whenModal(std::function<void(T*)> body, int timeoutMs = 5000,
         }
         s->poll->stop();
         s->ran = true;
+        // Let the first paint apply the dialog's painting rule (focus, lists)
+        // before the script looks at it.
+        (void)QTest::qWaitForWindowExposed(dialog, 1000);
+        QCoreApplication::processEvents();
         QPointer<T> guarded = dialog;
         auto closeAnyway = qScopeGuard([guarded] {
             if (guarded && guarded->isVisible()) {

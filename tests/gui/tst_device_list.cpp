@@ -279,8 +279,16 @@ class TestDeviceList : public QObject {
             QCOMPARE(rig.port.sentTypes().back(), int(varn::kBeginConfig));
             QVERIFY(rig.state.savedConfig == appliance.block);
             QVERIFY(rig.config == appliance.block);
-            rig.config.setDeviceName("EDITED");
-            QTest::mouseClick(c->button(accepted ? 1 : 2), Qt::LeftButton);
+            c->field(1010)->setText("EDITED");
+            if (!accepted) {
+                QTest::mouseClick(c->button(2), Qt::LeftButton);
+                return;
+            }
+            // Save ends the dialog once the appliance has acknowledged the block.
+            QTest::mouseClick(c->button(1050), Qt::LeftButton);
+            QCOMPARE(rig.port.sentTypes().back(), int(varn::kWriteConfig));
+            QTRY_VERIFY(!c->isVisible());
+            QCOMPARE(c->result(), int(QDialog::Accepted));
         });
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QVERIFY(ListRig::sweepEnded(d));
@@ -290,6 +298,10 @@ class TestDeviceList : public QObject {
             const int sweeps = rig.port.count(varn::kDiscover);
             QCOMPARE(rig.port.sentTypes().back(),
                      accepted ? int(varn::kReset) : int(varn::kAbandonConfig));
+            // Cancel tells the appliance before the Device List restores the block.
+            const auto types = rig.port.sentTypes();
+            QCOMPARE(types[types.size() - 2],
+                     accepted ? int(varn::kWriteConfig) : int(varn::kConfigCancelled));
             QCOMPARE(rig.port.sent.back().address, appliance.address);
             QCOMPARE(rig.config.deviceName(), accepted ? std::string("EDITED") : "AP");
             if (!accepted) {
@@ -300,6 +312,42 @@ class TestDeviceList : public QObject {
         });
         QCOMPARE(rig.dlg.exec(), -1);
         QVERIFY(messages.texts.isEmpty());
+    }
+
+    // A configuration reply cut short changes nothing: the chain goes on asking
+    // and opens the configuration on the whole block.
+    void aShortConfigurationReplyIsRetried() {
+        ListRig rig;
+        ScriptedAppliance appliance;
+        appliance.block.setDevicePassword(""); // no login to get through
+        appliance.block.data()[300] = 0x77;
+        appliance.install(rig.port);
+        auto answer = rig.port.answer;
+        rig.port.answer = [&](const varn::fakes::SentDatagram& d) {
+            std::vector<Bytes> out = answer(d);
+            if (d.data[6] == varn::kReadConfig && rig.port.count(varn::kReadConfig) == 1) {
+                out.back().resize(out.back().size() - 2); // the first one arrives cut
+            }
+            return out;
+        };
+        auto config = whenModal<CConfigDlg>([&](CConfigDlg* c) {
+            QVERIFY(rig.config == appliance.block);
+            c->reject();
+        });
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_VERSIONS);
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG); // the cut block: ask again
+            QCOMPARE(rig.port.count(varn::kReadConfig), 2);
+            QVERIFY(rig.config == varn::DeviceConfig{});
+            QTest::qWait(0);
+            d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG);
+            QVERIFY(config.ran());
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
     }
 
     // A login counts for one opening of the Device List.

@@ -5,6 +5,7 @@
 
 #include "app/about_dlg.h"
 #include "app/app_state.h"
+#include "app/setup_app.h"
 #include "app/setup_view.h"
 #include "link/endpoint.h"
 
@@ -75,6 +76,18 @@ class TestViewAbout : public QObject {
         QCoreApplication::sendEvent(&view, &paint);
         QCoreApplication::processEvents();
         QCOMPARE(runs, 1);
+    }
+
+    // Grey dialogs with black text, but a disabled control still looks disabled.
+    void dialogColoursKeepDisabledControlsGrey() {
+        applyDialogColours();
+        CAboutDlg about;
+        const QPalette palette = QApplication::palette(&about);
+        QCOMPARE(palette.color(QPalette::Active, QPalette::Window), QColor(192, 192, 192));
+        QCOMPARE(palette.color(QPalette::Active, QPalette::ButtonText), QColor(Qt::black));
+        QVERIFY(palette.color(QPalette::Disabled, QPalette::ButtonText) !=
+                palette.color(QPalette::Active, QPalette::ButtonText));
+        QVERIFY(palette.color(QPalette::Disabled, QPalette::Text) != QColor(Qt::black));
     }
 
     void aboutBoxShowsItsTexts() {

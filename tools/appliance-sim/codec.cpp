@@ -148,8 +148,9 @@ std::string excerpt(const std::uint8_t* p, std::size_t n, std::size_t limit = 40
     return out;
 }
 
+// A text field from the network, quoted and escaped like an excerpt.
 std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
+    return excerpt(reinterpret_cast<const std::uint8_t*>(s.data()), s.size(), s.size());
 }
 
 const char* replyName(std::uint8_t type) {
@@ -276,6 +277,21 @@ Bytes makeReply(std::uint8_t type, std::size_t payloadLength) {
     b[6] = std::uint8_t(type | kReplyFlag);
     b[7] = 0;
     return b;
+}
+
+std::string printable(const std::string& line) {
+    std::string out;
+    out.reserve(line.size());
+    for (unsigned char c : line) {
+        if (c >= 32 && c < 127) {
+            out += char(c);
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
 }
 
 std::string describe(const std::uint8_t* data, std::size_t length) {

@@ -67,6 +67,11 @@ std::optional<Request> decodeRequest(const std::uint8_t* data, std::size_t lengt
 Bytes makeReply(std::uint8_t type, std::size_t payloadLength);
 
 // One line that says what a datagram is: direction-independent, for the log.
+// Bytes from the network appear escaped (\xNN, \r, \n, \", \\).
 std::string describe(const std::uint8_t* data, std::size_t length);
+
+// The line with every byte outside printable ASCII written as \xNN, so that
+// nothing received (a newline, an escape sequence) reaches the log raw.
+std::string printable(const std::string& line);
 
 } // namespace sim

@@ -30,6 +30,11 @@ std::string timestamp() {
     return text;
 }
 
+// Requests a real appliance takes only when addressed to it.
+bool addressedOnly(std::uint8_t type) {
+    return type == 7 || type == 8 || type == 9; // write, reset, hang up
+}
+
 std::uint32_t classfulMask(std::uint32_t a) {
     unsigned first = a >> 24;
     if (first < 128)
@@ -99,7 +104,7 @@ bool Server::isBroadcast(std::uint32_t d) const {
 void Server::logNote(const std::string& text) {
     if (!log_)
         return;
-    std::fprintf(log_, "%s %s\n", timestamp().c_str(), text.c_str());
+    std::fprintf(log_, "%s %s\n", timestamp().c_str(), printable(text).c_str());
     std::fflush(log_);
 }
 
@@ -110,7 +115,8 @@ void Server::log(const char* direction, std::uint32_t from, std::uint16_t fromPo
         return;
     std::fprintf(log_, "%s %s %s:%u > %s:%u %zu bytes: %s%s%s\n", timestamp().c_str(), direction,
                  dotted(from).c_str(), unsigned(fromPort), dotted(to).c_str(), unsigned(toPort),
-                 length, describe(data, length).c_str(), note.empty() ? "" : " -- ", note.c_str());
+                 length, printable(describe(data, length)).c_str(), note.empty() ? "" : " -- ",
+                 printable(note).c_str());
     std::fflush(log_);
 }
 
@@ -135,6 +141,15 @@ std::vector<Server::Sent> Server::receive(const std::uint8_t* data, std::size_t 
         return sent;
     }
     bool broadcast = isBroadcast(destination);
+    if (broadcast && addressedOnly(request->type)) {
+        // A real appliance is told these one by one; a broadcast of them is a
+        // fault of the sender, and obeying it would write, reset or hang up
+        // every appliance at once.
+        log("RX", source, sourcePort, destination, port_, data, length,
+            std::string("ERROR: routing: a ") + requestName(request->type) +
+                " request must be sent to one appliance, not broadcast; not obeyed");
+        return sent;
+    }
     std::vector<Appliance*> targets;
     for (Appliance& a : appliances_)
         if ((broadcast || a.address() == destination) && a.accepts(*request, broadcast))

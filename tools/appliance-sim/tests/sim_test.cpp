@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace sim;
 
@@ -323,4 +327,93 @@ TEST(Scenario, ProblemsAreNamedWithTheirPlace) {
     ok->appliances[2].address = 0x0A4D0002;
     EXPECT_FALSE(assignAddresses(*ok, 0x0A4D0002, &why)); // two at 10.77.0.2
     EXPECT_NE(why.find("used twice"), std::string::npos);
+}
+
+namespace {
+
+// A server over the default appliances at 127.0.0.2.., logging into memory.
+struct LoggedServer {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* log = open_memstream(&text, &size);
+    std::unique_ptr<Server> server;
+
+    LoggedServer() {
+        Scenario s = defaultScenario();
+        EXPECT_TRUE(assignAddresses(s, kFirst, nullptr));
+        std::vector<Appliance> list;
+        for (auto& a : s.appliances)
+            list.emplace_back(a, *a.address);
+        ServerOptions o;
+        o.broadcastAddress = 0x7FFFFFFF;
+        server = std::make_unique<Server>(std::move(list), o, log);
+    }
+    ~LoggedServer() {
+        server.reset();
+        std::fclose(log);
+        std::free(text);
+    }
+    std::vector<Server::Sent> send(const Bytes& b, std::uint32_t destination) {
+        return server->receive(b.data(), b.size(), kPc, 5000, destination);
+    }
+    std::string logText() {
+        std::fflush(log);
+        return std::string(text, size);
+    }
+    const Appliance& lab() const { return server->appliances()[1]; } // on line, state 5
+};
+
+} // namespace
+
+TEST(Server, WriteResetAndHangUpSentToTheBroadcastAddressAreNotObeyed) {
+    LoggedServer lan;
+    Bytes write = request(7, 520);
+    std::memcpy(&write[10], "Hijacked", 8);
+    for (std::uint32_t everyone : {0xFFFFFFFFu, 0x7FFFFFFFu}) {
+        for (const Bytes& b : {write, request(8, 8), request(9, 8)})
+            EXPECT_TRUE(lan.send(b, everyone).empty()) << int(b[6]);
+    }
+    EXPECT_EQ(lan.lab().state(), 5);
+    EXPECT_EQ(lan.lab().name(), "VARN-Lab");
+    const std::string log = lan.logText();
+    EXPECT_NE(log.find("ERROR: routing: a hang up request must be sent to one appliance, not "
+                       "broadcast; not obeyed"),
+              std::string::npos)
+        << log;
+
+    // Addressed to the appliance, the same requests are obeyed.
+    EXPECT_EQ(lan.send(request(9, 8), kFirst + 1).size(), 1u);
+    EXPECT_EQ(lan.lab().state(), 0);
+    EXPECT_EQ(lan.send(write, kFirst + 1).size(), 1u);
+    EXPECT_EQ(lan.lab().name(), "Hijacked");
+}
+
+TEST(Server, BytesFromTheNetworkReachTheLogEscaped) {
+    LoggedServer lan;
+    // An appliance renamed with an escape sequence and a line break, which its
+    // later log lines name; a malformed datagram; terminal text and a name in
+    // requests.
+    Bytes write = request(7, 520);
+    std::memcpy(&write[10], "\x1b[2J\nfake\r", 10);
+    lan.send(write, kFirst);
+    lan.send(request(5, 42), kFirst); // not answered in its state: a note names it
+    Bytes response = request(5, 42);
+    response[8] = 6;
+    std::memcpy(&response[10], "a\x1b]0;\x07", 6);
+    lan.send(response, kFirst + 1);
+    Bytes junk = {'Q', 'u', 'o', 'r', 'i', 'x', 2, 0, 0x1b, '\n', 0xff};
+    lan.send(junk, kFirst);
+    Bytes read = request(2, 20);
+    const Bytes name = {0x1b, '[', '3', '1', 'm', '\n', '\t', 0x9b, ' ', ' ', ' ', ' '};
+    std::copy(name.begin(), name.end(), read.begin() + 8);
+    lan.send(read, 0xFFFFFFFF);
+
+    const std::string log = lan.logText();
+    std::size_t lines = 0;
+    for (unsigned char c : log) {
+        lines += c == '\n';
+        EXPECT_TRUE(c == '\n' || (c >= 32 && c < 127)) << "raw byte " << int(c) << " in\n" << log;
+    }
+    EXPECT_EQ(lines, 7u) << log; // five datagrams and two notes, one line each
+    EXPECT_NE(log.find("\\x1B[2J\\nfake\\r"), std::string::npos) << log;
 }

@@ -1,0 +1,107 @@
+#pragma once
+// The utility's real link over a real UDP endpoint on loopback, talking to an
+// appliance simulator started for the test: what the dialog tests against the
+// simulator share.
+
+#include "gui_test_support.h"
+
+#include "devices/device_list_dlg.h"
+#include "e2e/traffic.h"
+#include "link/endpoint.h"
+#include "sim_launcher.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTemporaryFile>
+#include <arpa/inet.h>
+
+namespace guitest {
+
+// Dispatches one reply per read notification, as the main frame does.
+class NotifierWatcher : public varn::SocketWatcher {
+  public:
+    explicit NotifierWatcher(varn::Link& link) : link_(link) {}
+    bool watchSocket(int fd) override {
+        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated,
+                         [this] { link_.dispatchReply(); });
+        return notifier_->isValid();
+    }
+    void unwatchSocket() override { notifier_.reset(); }
+
+  private:
+    varn::Link& link_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+inline QString simulatorPath() {
+    const QByteArray given = qgetenv("VARN_APPLIANCE_SIM");
+    if (!given.isEmpty()) {
+        return QString::fromLocal8Bit(given);
+    }
+    return QCoreApplication::applicationDirPath() + "/../tools/appliance-sim/appliance-sim";
+}
+
+// Starts the simulator on a free loopback port with `args` added, its
+// appliances from `scenario` (JSON; empty: its built-in ones). Empty on
+// success, else what went wrong.
+inline QString startSimulator(simlaunch::SimProcess& sim, QTemporaryFile& scenarioFile,
+                              const char* scenario, std::vector<std::string> args = {}) {
+    const QString path = simulatorPath();
+    if (!QFileInfo(path).isExecutable()) {
+        return "no simulator at " + path;
+    }
+    args.insert(args.end(), {"--port", "0", "--log", "/dev/null"});
+    if (scenario != nullptr) {
+        if (!scenarioFile.open()) {
+            return "no scenario file";
+        }
+        scenarioFile.write(scenario);
+        scenarioFile.flush();
+        args.insert(args.end(), {"--scenario", scenarioFile.fileName().toStdString()});
+    }
+    std::string error;
+    if (!simlaunch::startSimulator(path.toStdString(), args, sim, &error)) {
+        return QString::fromStdString(error);
+    }
+    return {};
+}
+
+// The utility's side, wired as runSetup wires it, over loopback: it broadcasts
+// to 127.255.255.255 on the simulator's port from a free port of its own.
+struct LoopbackUtility {
+    varn::PracticeState practice;
+    QtUserInterface ui{practice};
+    traffic::RecordingEndpoint endpoint;
+    varn::DeviceConfig config;
+    varn::Link link{endpoint, config, practice, ui};
+    NotifierWatcher watcher{link};
+    DevicesState state;
+    EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },
+                          [this] { return endpoint.socketError; }};
+
+    explicit LoopbackUtility(std::uint16_t simulatorPort)
+        : endpoint(settingsFor(simulatorPort), ui) {}
+    ~LoopbackUtility() { endpoint.closeEndpoint(); }
+
+    static varn::EndpointSettings settingsFor(std::uint16_t simulatorPort) {
+        varn::EndpointSettings settings;
+        settings.devicePort = simulatorPort;
+        settings.localPort = simlaunch::freeUdpPort(simulatorPort);
+        settings.broadcastAddress = htonl(0x7FFFFFFF); // 127.255.255.255
+        settings.probeAddress = htonl(0x7FFFFFFF);
+        return settings;
+    }
+};
+
+inline int rowOf(QListWidget* list, const QString& name) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().startsWith(name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace guitest

@@ -1,0 +1,491 @@
+#include "commands.h"
+
+#include "backup.h"
+#include "cli.h"
+#include "config/device_config.h"
+#include "devices/login_check.h"
+#include "devices/password_cache.h"
+#include "devices/request_plans.h"
+#include "devices/same_network.h"
+#include "interfaces.h"
+#include "link/device_state.h"
+#include "link/wire.h"
+#include "output.h"
+#include "session.h"
+#include "terminal.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnctl {
+
+namespace {
+
+int fail(int status, const std::string& text) {
+    std::fprintf(stderr, "varnctl: %s\n", text.c_str());
+    return status;
+}
+
+void say(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+const char kChainFailed[] = "Get Configuration of selected device failed, check if connection "
+                            "was lost or IP Address need be set";
+const char kNotSaved[] = "No Reponse from device, configuration may be not successfully saved !";
+
+// The whole of a small file; false with the reason in *error.
+bool readSmallFile(const std::string& path, std::size_t limit, std::string& text,
+                   std::string* error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        *error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        text.append(chunk, n);
+        if (text.size() > limit)
+            break;
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+// The password is the file's first line, without its line end.
+std::optional<std::string> readPasswordFile(const std::string& path, std::string* error) {
+    std::string text;
+    if (!readSmallFile(path, 4096, text, error))
+        return std::nullopt;
+    text = text.substr(0, text.find('\n'));
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    return text;
+}
+
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+// Writes the file whole or not at all: a temporary file beside it, renamed.
+// Readable by its owner only: the block holds the appliance's passwords.
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string* error) {
+    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += std::size_t(n);
+    }
+    const bool written = done == text.size() && fsync(fd) == 0;
+    const int writeError = errno;
+    close(fd);
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        *error = "cannot write " + path + ": " +
+                 std::strerror(written ? errno : (writeError != 0 ? writeError : EIO));
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+class Runner {
+  public:
+    explicit Runner(const Options& options) : o_(options), session_(options.endpoint, ui_) {}
+
+    int open() {
+        std::string error;
+        if (!session_.open(&error))
+            return fail(kExitFailure, error);
+        return kExitOk;
+    }
+
+    int discover();
+    int status();
+    int configGet();
+    int configPut();
+    int setIp();
+
+  private:
+    varn::Link& link() { return session_.link(); }
+
+    int chooseAppliance();
+    int checkReachable();
+    int readConfiguration();
+    int login(const std::optional<std::string>& filePassword);
+    int readAndLogIn(const std::optional<std::string>& filePassword);
+    int passwordFromFile(std::optional<std::string>& password);
+    std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress) + ")"; }
+
+    const Options& o_;
+    ConsoleUi ui_;
+    Session session_;
+};
+
+// The appliance NAME becomes row selectedIndex of the device table (the
+// requests that name an appliance take its name and address from there) and
+// the target of unicasts.
+int Runner::chooseAppliance() {
+    varn::DeviceTable& devices = link().devices;
+    std::uint8_t name12[varn::DeviceTable::kNameWidth] = {};
+    std::memcpy(name12, o_.name.data(), o_.name.size());
+    char shown[varn::DeviceTable::kNameWidth];
+    varn::shownName(name12, shown);
+
+    if (o_.address) {
+        devices.clear();
+        devices.buildRow(0, shown, *o_.address, varn::kStateIdle);
+        devices.deviceCount = 1;
+        devices.selectedIndex = 0;
+    } else {
+        if (!session_.sweep(varn::kDiscoveryInterval))
+            return fail(kExitCancelled, "interrupted");
+        const std::string wanted(shown, sizeof shown);
+        std::vector<int> matches;
+        for (int i = 0; i < devices.deviceCount; ++i)
+            if (devices.nameField(i) == wanted)
+                matches.push_back(i);
+        if (matches.empty())
+            return fail(kExitNoAnswer,
+                        "no appliance named \"" + o_.name + "\" answered the discovery broadcast");
+        if (matches.size() > 1) {
+            std::string addresses;
+            for (int i : matches)
+                addresses += (addresses.empty() ? "" : ", ") + devices.addressText(i);
+            return fail(kExitBadInput, std::to_string(matches.size()) + " appliances are named \"" +
+                                           o_.name + "\" (" + addresses +
+                                           "); choose one with --address");
+        }
+        devices.selectedIndex = matches[0];
+    }
+    const std::string address = devices.addressText(devices.selectedIndex);
+    link().targetAddress = varn::parseDotted(address.c_str(), address.size());
+    return kExitOk;
+}
+
+// Unicasts reach only an appliance on this PC's classful network.
+int Runner::checkReachable() {
+    const std::uint32_t targetAddress = link().targetAddress;
+    std::uint32_t local = sourceAddressFor(targetAddress, o_.endpoint.devicePort);
+    if (local == 0)
+        local = session_.endpoint().localAddress;
+    if (local == 0 || sameNetwork(targetAddress, local))
+        return kExitOk;
+    return fail(kExitFailure, target() + " is outside this PC's network (" +
+                                  varn::dottedText(local) +
+                                  "), so requests to it would not arrive. Give it an address on "
+                                  "this network first: varnctl set-ip " +
+                                  o_.name + " NEW-IP");
+}
+
+// The Config chain up to the login: the firmware-versions query, then the
+// read-configuration request, with the Device List's tries and intervals.
+int Runner::readConfiguration() {
+    if (int rc = chooseAppliance(); rc != kExitOk)
+        return rc;
+    if (int rc = checkReachable(); rc != kExitOk)
+        return rc;
+    for (varn::PollPlan plan : {varn::versionsPlan(), varn::readConfigPlan()}) {
+        switch (session_.await(std::move(plan))) {
+        case Session::Wait::Answered:
+            break;
+        case Session::Wait::GaveUp:
+            return fail(kExitNoAnswer,
+                        std::string(kChainFailed) + " (" + target() + " did not answer)");
+        case Session::Wait::Interrupted:
+            return fail(kExitCancelled, "interrupted");
+        }
+    }
+    return kExitOk;
+}
+
+// The administrator login, checked against the block just read.
+int Runner::login(const std::optional<std::string>& filePassword) {
+    PasswordCache cache;
+    Answer answer = Answer::Given;
+    const PasswordPrompt prompt = [&](std::string& entered) {
+        if (filePassword) {
+            entered = *filePassword;
+            return true;
+        }
+        answer = askSecret("Device Password : ", entered);
+        return answer == Answer::Given;
+    };
+    if (loginCheck(session_.config(), cache, prompt, ui_) == 0)
+        return kExitOk;
+    switch (answer) {
+    case Answer::NoTerminal:
+        return fail(kExitBadInput, target() + " has an administrator password and there is no "
+                                              "terminal to ask it on; give it with "
+                                              "--password-file FILE");
+    case Answer::Cancelled:
+        return fail(kExitCancelled, "no password given; nothing was done");
+    case Answer::Given:
+        break;
+    }
+    return fail(kExitWrongPassword, "the password for " + target() + " was refused");
+}
+
+// Opens the endpoint and runs the Config chain up to and including the login.
+int Runner::readAndLogIn(const std::optional<std::string>& filePassword) {
+    if (int rc = open(); rc != kExitOk)
+        return rc;
+    if (int rc = readConfiguration(); rc != kExitOk)
+        return rc;
+    return login(filePassword);
+}
+
+// The password of --password-file, read before anything is sent.
+int Runner::passwordFromFile(std::optional<std::string>& password) {
+    if (o_.passwordFile.empty())
+        return kExitOk;
+    std::string error;
+    password = readPasswordFile(o_.passwordFile, &error);
+    return password ? kExitOk : fail(kExitBadInput, error + "; nothing was sent");
+}
+
+int Runner::discover() {
+    std::vector<DeviceRow> rows;
+    if (o_.allInterfaces) {
+        const std::vector<InterfaceAddress> interfaces = broadcastInterfaces(listInterfaces());
+        if (interfaces.empty())
+            return fail(kExitFailure, "no IPv4 interface with a broadcast address is up");
+        for (const InterfaceAddress& i : interfaces) {
+            // One sweep at a time, each from its own endpoint: broadcasts go
+            // out on the interface's own broadcast address and come from its
+            // address.
+            varn::EndpointSettings settings = o_.endpoint;
+            settings.broadcastAddress = i.broadcast;
+            settings.probeAddress = i.broadcast;
+            Session sweep(settings, ui_);
+            std::string error;
+            if (!sweep.open(&error))
+                return fail(kExitFailure, i.name + ": " + error);
+            if (!sweep.sweep(o_.timeoutMs))
+                return fail(kExitCancelled, "interrupted");
+            for (DeviceRow& row : deviceRows(sweep.link().devices, i.name))
+                rows.push_back(std::move(row));
+        }
+    } else {
+        if (int rc = open(); rc != kExitOk)
+            return rc;
+        if (!session_.sweep(o_.timeoutMs))
+            return fail(kExitCancelled, "interrupted");
+        rows = deviceRows(link().devices, "");
+    }
+    say(o_.json ? devicesJson(rows, o_.allInterfaces) : devicesTable(rows, o_.allInterfaces));
+    if (rows.empty())
+        return fail(kExitNoAnswer, "no appliance answered the discovery broadcast");
+    return kExitOk;
+}
+
+int Runner::status() {
+    if (int rc = open(); rc != kExitOk)
+        return rc;
+    varn::MonitorTable& monitor = link().monitor;
+    monitor.monitorCount = 0;
+    link().sendRequest(varn::kStatusPoll);
+    int wait = varn::kStatusFirstRefresh;
+    for (bool first = true;; first = false) {
+        if (!session_.pump(wait))
+            return o_.watch ? kExitOk : fail(kExitCancelled, "interrupted"); // Ctrl-C ends watching
+        const std::vector<varn::MonitorColumns> rows = statusRows(monitor);
+        if (o_.json) {
+            say(statusJson(rows));
+        } else {
+            if (o_.watch)
+                say(std::string(first ? "" : "\n") + "-- " + utcNow() + " --\n");
+            say(statusTable(rows));
+        }
+        if (!o_.watch)
+            return rows.empty() ? fail(kExitNoAnswer, "no appliance answered the status poll")
+                                : kExitOk;
+        // Until its next answer, each appliance seen so far reads "Unknown".
+        varn::markMonitorUnknown(monitor, monitor.monitorCount);
+        link().sendRequest(varn::kStatusPoll);
+        wait = varn::kStatusRefreshInterval;
+    }
+}
+
+int Runner::configGet() {
+    std::optional<std::string> password;
+    if (int rc = passwordFromFile(password); rc != kExitOk)
+        return rc;
+    if (int rc = readAndLogIn(password); rc != kExitOk)
+        return rc;
+
+    Backup backup;
+    backup.block = session_.config();
+    backup.source = {backup.block.deviceName(), varn::dottedText(link().targetAddress),
+                     link().proxyFirmwareVersion, utcNow()};
+    const std::string text = writeBackup(backup);
+    if (o_.outputFile.empty() || o_.outputFile == "-") {
+        say(text);
+        return kExitOk;
+    }
+    std::string error;
+    if (!writeFileAtomically(o_.outputFile, text, &error))
+        return fail(kExitFailure, error);
+    std::fprintf(stderr, "varnctl: saved the configuration of %s to %s\n", target().c_str(),
+                 o_.outputFile.c_str());
+    return kExitOk;
+}
+
+int Runner::configPut() {
+    // The file first: a bad one is refused before anything is sent.
+    std::string text, error;
+    if (!readSmallFile(o_.inputFile, kBackupMaxBytes, text, &error))
+        return fail(kExitBadInput, error + "; nothing was sent");
+    const BackupRead read = readBackup(text);
+    if (!read.backup)
+        return fail(kExitBadInput, o_.inputFile + ": " + read.error + "; nothing was sent");
+    std::optional<std::string> password;
+    if (int rc = passwordFromFile(password); rc != kExitOk)
+        return rc;
+    if (int rc = readAndLogIn(password); rc != kExitOk)
+        return rc;
+
+    const varn::DeviceConfig present = session_.config();
+    const BlockDiff diff = diffBlocks(present, read.backup->block);
+    if (diff.bytesDiffering == 0) {
+        say(target() + " already holds this configuration; nothing was sent.\n");
+        return kExitOk;
+    }
+    say("Changes to " + target() + ":\n" + formatDiff(diff));
+    if (!o_.yes) {
+        bool yes = false;
+        switch (
+            askYesNo("Write this configuration to " + target() + " and reset it? [y/N] ", yes)) {
+        case Answer::NoTerminal:
+            return fail(kExitBadInput, "no terminal to confirm on; give --yes to write without "
+                                       "asking. Nothing was written");
+        case Answer::Cancelled:
+            return fail(kExitCancelled, "nothing was written");
+        case Answer::Given:
+            if (!yes)
+                return fail(kExitCancelled, "nothing was written");
+            break;
+        }
+    }
+
+    // As the Device List and the Configuration dialog do it: begin, save and
+    // wait for the acknowledgement, then reset; on any failure the appliance is
+    // told to abandon the configuration.
+    auto abandon = [&](int status, const std::string& why) {
+        session_.config() = present;
+        link().sendRequest(varn::kAbandonConfig);
+        return fail(status, why + "; " + target() + " was told to abandon the configuration");
+    };
+    link().sendRequest(varn::kBeginConfig);
+    session_.config() = read.backup->block;
+    switch (session_.await(varn::saveConfigPlan())) {
+    case Session::Wait::Answered:
+        break;
+    case Session::Wait::GaveUp:
+        ui_.showMessage(kNotSaved, varn::MessageIcon::Information);
+        return abandon(kExitNoAnswer, "the configuration was not confirmed");
+    case Session::Wait::Interrupted:
+        return abandon(kExitCancelled, "interrupted while saving");
+    }
+    // The reset is waited for as long as the save.
+    varn::PollPlan reset = varn::saveConfigPlan();
+    reset.type = varn::kReset;
+    switch (session_.await(std::move(reset))) {
+    case Session::Wait::Answered:
+        break;
+    case Session::Wait::GaveUp:
+        return abandon(kExitNoAnswer,
+                       "the configuration was saved, but the reset was not confirmed");
+    case Session::Wait::Interrupted:
+        return abandon(kExitCancelled, "interrupted while resetting");
+    }
+    say("Wrote the configuration to " + target() + ".\n");
+    return kExitOk;
+}
+
+int Runner::setIp() {
+    if (int rc = open(); rc != kExitOk)
+        return rc;
+    if (int rc = chooseAppliance(); rc != kExitOk)
+        return rc;
+    session_.config().setLanIpAddress(o_.newAddress);
+    const std::string name = target();
+    switch (session_.await(varn::setIpPlan())) {
+    case Session::Wait::Answered:
+        break;
+    case Session::Wait::GaveUp:
+        return fail(kExitNoAnswer,
+                    "LAN IP Address is failed to save ! (" + name + " did not answer)");
+    case Session::Wait::Interrupted:
+        return fail(kExitCancelled, "interrupted");
+    }
+    say("LAN IP Address is saved successfully ! " + o_.name + " moves to " +
+        varn::dottedText(o_.newAddress) + ".\n");
+    const std::uint32_t local = sourceAddressFor(o_.newAddress, o_.endpoint.devicePort);
+    if (local != 0 && !sameNetwork(o_.newAddress, local))
+        std::fprintf(stderr, "varnctl: note: %s is still outside this PC's network (%s)\n",
+                     varn::dottedText(o_.newAddress).c_str(), varn::dottedText(local).c_str());
+    return kExitOk;
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& args) {
+    const Parsed parsed = parseArguments(args);
+    if (!parsed.options) {
+        std::fprintf(stderr, "varnctl: %s\nTry 'varnctl --help'.\n", parsed.error.c_str());
+        return kExitBadInput;
+    }
+    const Options& o = *parsed.options;
+    if (o.command == varnctl::Command::Help) {
+        say(helpText(o.helpTopic));
+        return kExitOk;
+    }
+    installInterruptHandlers();
+    Runner command(o);
+    switch (o.command) {
+    case varnctl::Command::Discover:
+        return command.discover();
+    case varnctl::Command::Status:
+        return command.status();
+    case varnctl::Command::ConfigGet:
+        return command.configGet();
+    case varnctl::Command::ConfigPut:
+        return command.configPut();
+    case varnctl::Command::SetIp:
+        return command.setIp();
+    case varnctl::Command::Help:
+        break;
+    }
+    return kExitOk;
+}
+
+} // namespace varnctl
