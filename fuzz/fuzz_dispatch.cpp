@@ -13,12 +13,15 @@
 //       the target (1) or a stranger (2)
 //   4   request: type selector, raw type, row, script slot
 //   5   dialog action: action byte, argument byte
-//   6   a line typed in the Login Terminal: script slot (request 5)
+//   6   typing in the Login Terminal: a byte (bits 0-5 the length, at most 32;
+//       bit 7 Enter), the typed bytes
 //   7   the Login Terminal is cancelled
 // A message box dispatches the next step when it is a datagram; the Login
-// Terminal runs steps until it is cancelled or PPP is seen.
+// Terminal runs steps until it is cancelled or PPP is seen, and refreshes its
+// display between them.
 
 #include "config/device_config.h"
+#include "connect/terminal_recorder.h"
 #include "fuzz_support.h"
 #include "link/datagram_port.h"
 #include "link/device_state.h"
@@ -31,6 +34,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -171,8 +175,9 @@ class Harness {
     void datagram(fuzz::Input& in, std::uint8_t op);
     void request(int type);
     void dialogAction(std::uint8_t action, std::uint8_t argument);
+    void typing(fuzz::Input& in);
     void checkState();
-    void checkRecord();
+    void checkRecord(bool scriptMayChange = false);
     void checkTouchedRows(const std::uint8_t* d, std::size_t length, int devicesBefore);
     void checkFinal();
 
@@ -187,7 +192,7 @@ class Harness {
     int nesting_ = 0;
     bool inTerminal_ = false;
     bool terminalCancelled_ = false;
-    bool recordReplaced_ = false;
+    bool recordChanged_ = false;
     std::uint8_t shadow_[DeviceConfig::kSize] = {}; // the record as last checked
 };
 
@@ -224,7 +229,7 @@ void Harness::reset(std::uint8_t setup) {
         config_.bytes.fill(0);
     }
     std::memcpy(shadow_, config_.data(), DeviceConfig::kSize);
-    recordReplaced_ = false;
+    recordChanged_ = false;
 
     link_.awaitedReply = 0;
     link_.targetAddress = (setup & 128) ? stranger() : kBroadcastAddress;
@@ -283,8 +288,7 @@ void Harness::step(fuzz::Input& in) {
         break;
     }
     case 6:
-        practice_.scriptSlot = fuzz::scriptSlot(in.byte());
-        request(kTerminalResponse);
+        typing(in);
         break;
     case 7:
         terminalCancelled_ = inTerminal_;
@@ -313,7 +317,7 @@ void Harness::datagram(fuzz::Input& in, std::uint8_t sender) {
     if (block && std::memcmp(config_.data(), d + 8, DeviceConfig::kSize) == 0) {
         // A whole configuration reply may replace every byte.
         std::memcpy(shadow_, config_.data(), DeviceConfig::kSize);
-        recordReplaced_ = true;
+        recordChanged_ = true;
     }
     checkTouchedRows(d, length, devicesBefore);
 }
@@ -325,6 +329,25 @@ void Harness::request(int type) {
     check(port_.sent == sentBefore + (fuzz::catalogueEntry(type) ? 1 : 0));
     if (type == kSetIpAddress)
         check(link_.targetAddress == kBroadcastAddress);
+}
+
+// The Login Terminal's input line: the echo of what is typed and, on Enter, the
+// line recorded into the login script and sent. Outside the terminal there is
+// no input line.
+void Harness::typing(fuzz::Input& in) {
+    const std::uint8_t how = in.byte();
+    const auto [bytes, length] = in.take((how & 0x3F) % (kTypedLineSize + 1));
+    if (!inTerminal_)
+        return;
+    const std::string_view line(reinterpret_cast<const char*>(bytes), length);
+    echoTypedLine(practice_, line);
+    if (how & 0x80) {
+        const int sentBefore = port_.sent;
+        enterLine(link_, line);
+        check(port_.sent == sentBefore + 1 && link_.awaitedReply == kTerminalResponse);
+        checkRecord(true);
+        recordChanged_ = true;
+    }
 }
 
 void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
@@ -381,11 +404,17 @@ bool Harness::loginTerminal() {
     inTerminal_ = true;
     terminalCancelled_ = false;
     bool ok = false;
-    // Its timer ends it with OK once PPP is seen; Cancel ends it otherwise.
+    // Its timer refreshes the display and ends it with OK once PPP is seen;
+    // Cancel ends it otherwise.
     while (!in_->empty() && !terminalCancelled_) {
         if (practice_.pppSeen) {
             ok = true;
             break;
+        }
+        if (practice_.terminalDirty) {
+            practice_.terminalDirty = false;
+            const std::string shown = terminalDisplayText(practice_);
+            check(shown.size() < kTerminalTextSize + kTypedLineSize);
         }
         step(*in_);
     }
@@ -399,16 +428,22 @@ void Harness::checkState() {
     check(link_.devices.deviceCount >= 0 && link_.devices.deviceCount <= kTableRows);
     check(link_.monitor.monitorCount >= 0 && link_.monitor.monitorCount <= kTableRows);
     check(link_.proxyFirmwareVersion[sizeof link_.proxyFirmwareVersion - 1] == 0);
+    // The received text ends at terminalEnd; the echo of the typed line may
+    // follow it, with its own NUL.
     check(practice_.terminalEnd < kTerminalTextSize);
-    if (practice_.terminalText)
-        check(practice_.terminalText[practice_.terminalEnd] == 0);
+    if (practice_.terminalText) {
+        const std::size_t tail =
+            std::min(kTypedLineSize + 1, kTerminalTextSize - practice_.terminalEnd);
+        check(std::memchr(practice_.terminalText.get() + practice_.terminalEnd, 0, tail));
+    }
     checkRecord();
 }
 
 // The link interprets only the login mode and the login area of the record
-// (the terminal login clears the area and sets the mode); every other byte
-// changes only with a whole configuration reply.
-void Harness::checkRecord() {
+// (the terminal login clears the area and sets the mode; a line entered in the
+// Login Terminal is recorded in the area); every other byte changes only with a
+// whole configuration reply.
+void Harness::checkRecord(bool scriptMayChange) {
     const std::uint8_t* now = config_.data();
     if (std::memcmp(now, shadow_, DeviceConfig::kSize) == 0)
         return;
@@ -417,7 +452,8 @@ void Harness::checkRecord() {
     check(std::memcmp(now, shadow_, kMode) == 0);
     check(std::memcmp(now + kAreaEnd, shadow_ + kAreaEnd, DeviceConfig::kSize - kAreaEnd) == 0);
     check(now[kMode] == shadow_[kMode] || now[kMode] == 1 || now[kMode] == 2);
-    if (std::memcmp(now + DeviceConfig::kLoginArea, shadow_ + DeviceConfig::kLoginArea,
+    if (!scriptMayChange &&
+        std::memcmp(now + DeviceConfig::kLoginArea, shadow_ + DeviceConfig::kLoginArea,
                     DeviceConfig::kLoginAreaSize) != 0)
         check(allZero(now + DeviceConfig::kLoginArea, DeviceConfig::kLoginAreaSize) &&
               now[kMode] == 1);
@@ -456,7 +492,7 @@ void Harness::checkFinal() {
         checkDeviceRow(link_.devices.rows[i]);
     for (int i = 0; i < link_.monitor.monitorCount; ++i)
         checkMonitorRow(link_.monitor.rows[i]);
-    if (!recordReplaced_)
+    if (!recordChanged_)
         return;
     // Text fields read back within their widths whatever the appliance sent.
     check(config_.deviceName().size() <= DeviceConfig::kDeviceNameSize);

@@ -3,9 +3,11 @@
 // the utility sends, the appliance must accept, and read back as meant.
 //
 // Input: raw type selector, raw type, row selector, script slot, login kind,
-// target selector (bit 0: four address bytes follow), rows built, rows in use,
-// then 17 bytes per row (name 12, address 4, state), then the record's bytes
-// (the rest of the record is zero).
+// target selector (bit 0: four address bytes follow), unrecorded line selector
+// (bit 7: a line the Login Terminal could not record, bits 0-5 its length, at
+// most 32, the bytes follow), rows built, rows in use, then 17 bytes per row
+// (name 12, address 4, state), then the record's bytes (the rest of the record
+// is zero).
 
 #include "codec.h"
 #include "config/device_config.h"
@@ -81,6 +83,14 @@ void checkFields(const sim::Request& r, const Link& link, const DeviceConfig& co
         check(r.password == config.pppPassword().substr(0, kPppPasswordOnTheWire));
         break;
     case kTerminalResponse: {
+        if (practice.unrecordedLine) {
+            // The line itself travels, up to its first NUL and at most 32 bytes.
+            const std::string& line = *practice.unrecordedLine;
+            const std::size_t n = std::min<std::size_t>(line.size(), 32);
+            check(r.responseLength == n);
+            check(r.response == line.substr(0, std::min(n, line.find('\0'))));
+            break;
+        }
         const ScriptSpan span = config.scriptSpan(practice.scriptSlot);
         check(r.responseLength == span.length);
         check(r.response.size() <= std::min<std::size_t>(span.length, 32));
@@ -136,6 +146,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint8_t a[4] = {};
         std::memcpy(a, p, n);
         target = makeAddress(a[0], a[1], a[2], a[3]);
+    }
+    rig.practice.unrecordedLine.reset();
+    if (const std::uint8_t line = in.byte(); line & 0x80) {
+        const auto [p, n] = in.take((line & 0x3F) % 33);
+        rig.practice.unrecordedLine = std::string(reinterpret_cast<const char*>(p), n);
     }
     const int built = in.byte() % (kTableRows + 1);
     const int inUse = built == 0 ? 0 : in.byte() % (built + 1);

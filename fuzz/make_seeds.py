@@ -44,8 +44,9 @@ def action(a, argument=0):
     return bytes([5, a, argument])
 
 
-def typed(slot):
-    return bytes([6, slot & 0xFF])
+def typed(text, enter=True):
+    """Typing in the Login Terminal, then Enter."""
+    return bytes([6, len(text) | (0x80 if enter else 0)]) + text
 
 
 CANCEL = bytes([7])
@@ -91,9 +92,15 @@ DISPATCH_SEEDS = {
     "login": seed(0, request(4), datagram(reply(4, b"\x00")), datagram(reply(9)),
                   datagram(reply(4, b"\x03"))),
     "terminal_login": seed(FILLED_RECORD, datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")),
-                           datagram(terminal(b"\r\nPassword:")), typed(0), typed(1),
+                           typed(b"la", enter=False), typed(b"lab"),
+                           datagram(terminal(b"\r\nPassword:")), typed(b"secret"),
                            datagram(terminal(PPP_START)), datagram(reply(4, b"\x00")), datagram(reply(9))),
-    "terminal_cancel": seed(0, datagram(terminal(b"login: ")), typed(0), CANCEL, datagram(reply(9))),
+    "terminal_cancel": seed(0, datagram(terminal(b"login: ")), typed(b"x" * 32), CANCEL,
+                            datagram(reply(9))),
+    "terminal_no_room": seed(0, datagram(terminal(b"a:")), typed(b"1" * 16),
+                             datagram(terminal(b"b:")), typed(b"2" * 16), datagram(terminal(b"c:")),
+                             typed(b"3" * 16), datagram(terminal(b"d:")), typed(b"4" * 16),
+                             datagram(terminal(b"e:")), typed(b"5"), CANCEL),
     "terminal_claims_more": seed(0, datagram(terminal(b"Password:", 300)), request(5, slot=-1)),
     "terminal_ppp_first": seed(0, datagram(terminal(PPP_START)), datagram(terminal(b"more")),
                                request(15)),
@@ -116,7 +123,7 @@ DISPATCH_SEEDS = {
     "status_full": seed(TABLES_FULL, datagram(status("ONE", 6, 4)), datagram(status("TWO", 12, 0)),
                         action(MARK_UNKNOWN)),
     "self_test": seed(DISPATCH, action(TEST_ENDS), action(TEST_STARTS), request(3),
-                      datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")), typed(0),
+                      datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")), typed(b"me"),
                       datagram(terminal(PPP_START)), datagram(reply(4, b"\x00")), datagram(reply(9))),
     "not_running": seed(NOT_RUNNING, datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")),
                         datagram(reply(4, b"\x00"))),
@@ -126,10 +133,11 @@ DISPATCH_SEEDS = {
 }
 
 
-def requests_seed(type_selector=0, raw=0, row=0, slot=0, kind=0xFF, target=None, rows=(),
-                  in_use=None, record=b""):
+def requests_seed(type_selector=0, raw=0, row=0, slot=0, kind=0xFF, target=None, line=None,
+                  rows=(), in_use=None, record=b""):
     out = bytes([type_selector, raw, row, slot & 0xFF, kind])
     out += b"\x00" if target is None else b"\x01" + target
+    out += b"\x00" if line is None else bytes([0x80 | len(line)]) + line
     out += bytes([len(rows)])
     if rows:
         out += bytes([len(rows) if in_use is None else in_use])
@@ -168,6 +176,8 @@ REQUESTS_SEEDS = {
     "script": requests_seed(slot=2, kind=1, record=script_record()),
     "script_bad_slot": requests_seed(slot=3, kind=1, record=script_record()),
     "ppp": requests_seed(kind=2, record=ppp_record()),
+    "unrecorded_line": requests_seed(slot=1, kind=1, line=b"a line with no room", record=script_record()),
+    "unrecorded_long": requests_seed(kind=1, line=b"L" * 32, record=script_record()),
     "unknown_type": requests_seed(type_selector=250, raw=6, record=b"\xff" * 512),
 }
 
