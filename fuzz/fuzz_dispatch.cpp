@@ -17,8 +17,7 @@
 //       bit 7 Enter), the typed bytes
 //   7   the Login Terminal is cancelled
 // A message box dispatches the next step when it is a datagram; the Login
-// Terminal runs steps until it is cancelled or PPP is seen, and refreshes its
-// display between them.
+// Terminal runs steps until it is cancelled or PPP is seen.
 
 #include "config/device_config.h"
 #include "connect/terminal_recorder.h"
@@ -351,7 +350,7 @@ void Harness::typing(fuzz::Input& in) {
 }
 
 void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
-    switch (action % 8) {
+    switch (action % 9) {
     case 0: // the Status Monitor, before each poll
         markMonitorUnknown(link_.monitor, link_.devices.deviceCount);
         break;
@@ -385,6 +384,13 @@ void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
     case 7:
         practice_.loginKind = argument;
         break;
+    case 8: // the Login Terminal's timer refreshes its display
+        if (inTerminal_ && practice_.terminalDirty) {
+            practice_.terminalDirty = false;
+            const std::string shown = terminalDisplayText(practice_);
+            check(shown.size() < kTerminalTextSize + kTypedLineSize);
+        }
+        break;
     }
 }
 
@@ -404,17 +410,11 @@ bool Harness::loginTerminal() {
     inTerminal_ = true;
     terminalCancelled_ = false;
     bool ok = false;
-    // Its timer refreshes the display and ends it with OK once PPP is seen;
-    // Cancel ends it otherwise.
+    // Its timer ends it with OK once PPP is seen; Cancel ends it otherwise.
     while (!in_->empty() && !terminalCancelled_) {
         if (practice_.pppSeen) {
             ok = true;
             break;
-        }
-        if (practice_.terminalDirty) {
-            practice_.terminalDirty = false;
-            const std::string shown = terminalDisplayText(practice_);
-            check(shown.size() < kTerminalTextSize + kTypedLineSize);
         }
         step(*in_);
     }

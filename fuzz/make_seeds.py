@@ -16,7 +16,7 @@ CATALOGUE = [1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 13, 14, 15, 33, 36]
 UNDECIDED, TERMINAL, PPP = 0, 1, 2
 TERMINAL_FULL, TABLES_FULL, DISPATCH, NOT_RUNNING, FILLED_RECORD, STRANGER = 4, 8, 16, 32, 64, 128
 # dialog actions
-MARK_UNKNOWN, CLEAR_DEVICES, MONITOR_OPENS, CHOOSE_ROW, TEST_STARTS, TEST_ENDS, TARGET, KIND = range(8)
+MARK_UNKNOWN, CLEAR_DEVICES, MONITOR_OPENS, CHOOSE_ROW, TEST_STARTS, TEST_ENDS, TARGET, KIND, REFRESH = range(9)
 
 
 def reply(t, payload=b""):
@@ -92,7 +92,7 @@ DISPATCH_SEEDS = {
     "login": seed(0, request(4), datagram(reply(4, b"\x00")), datagram(reply(9)),
                   datagram(reply(4, b"\x03"))),
     "terminal_login": seed(FILLED_RECORD, datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")),
-                           typed(b"la", enter=False), typed(b"lab"),
+                           typed(b"la", enter=False), action(REFRESH), typed(b"lab"),
                            datagram(terminal(b"\r\nPassword:")), typed(b"secret"),
                            datagram(terminal(PPP_START)), datagram(reply(4, b"\x00")), datagram(reply(9))),
     "terminal_cancel": seed(0, datagram(terminal(b"login: ")), typed(b"x" * 32), CANCEL,
@@ -104,10 +104,11 @@ DISPATCH_SEEDS = {
     "terminal_claims_more": seed(0, datagram(terminal(b"Password:", 300)), request(5, slot=-1)),
     "terminal_ppp_first": seed(0, datagram(terminal(PPP_START)), datagram(terminal(b"more")),
                                request(15)),
-    "terminal_full": seed(TERMINAL_FULL | TERMINAL, datagram(terminal(b"x" * 100)),
+    "terminal_full": seed(TERMINAL_FULL | TERMINAL, datagram(terminal(b"x" * 100)), action(REFRESH),
                           datagram(discovery("INSIDE", ip(10, 0, 0, 7))), datagram(terminal(b"y" * 10))),
     "terminal_full_nested": seed(TERMINAL_FULL, datagram(terminal(b"z" * 90)),
-                                 datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")), CANCEL),
+                                 datagram(reply(3, b"\x00")), datagram(terminal(b"login: ")),
+                                 action(REFRESH), CANCEL),
     "reset": seed(DISPATCH, request(8), datagram(reply(8)), datagram(reply(8)),
                   datagram(status("BOX7", 0, 0))),
     "reset_nested": seed(DISPATCH, request(8), datagram(reply(8)), request(8), datagram(reply(8)),
