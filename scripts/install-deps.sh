@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-14-dev
   iproute2 libcap2-bin
-  clang-format
+  clang-format clang-tidy
   dpkg-dev file lintian
   fonts-liberation
 )

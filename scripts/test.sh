@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: the default build, the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzz
-# run of the reply decoder. Exits non-zero on any failure.
+# Builds everything and runs the whole test suite: the default build, static
+# analysis (clang-tidy, .clang-tidy) of src/ and tools/, the same tests under
+# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, and a bounded
+# fuzz run of the reply dispatch and of the requests. Exits non-zero on any
+# failure or finding.
 #   QUICK=1 scripts/test.sh       only the default build and its tests
-#   FUZZ_SECONDS=N scripts/test.sh  length of the fuzz run (default 60)
+#   FUZZ_SECONDS=N scripts/test.sh  length of the fuzz runs in all (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,14 +30,29 @@ if [ "${QUICK:-0}" = 1 ]; then
   exit 0
 fi
 
-echo "== sanitizer build and tests (ASan + UBSan)"
+echo "== static analysis (clang-tidy)"
+# The project's own sources only: generated moc and uic files are not ours.
+tidy=0
+git ls-files 'src/*.cpp' 'tools/*.cpp' |
+  xargs -P "$jobs" -n 4 clang-tidy -p build/default --quiet >"$log" 2>&1 || tidy=$?
+# Without the counts of what was suppressed in system headers.
+grep -Ev '^[0-9]+ (warnings?|errors?)( and [0-9]+ errors?)? generated\.$' "$log" || true
+if [ "$tidy" -ne 0 ] || grep -Eq ': (warning|error):' "$log"; then
+  echo "clang-tidy: findings above" >&2
+  exit 1
+fi
+echo "clang-tidy: clean"
+
+echo "== sanitizer build and tests (ASan + LSan + UBSan)"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize -j "$jobs" | tee "$log"
+# The test preset sets ASAN_OPTIONS, LSAN_OPTIONS (tests/lsan.supp: leaks inside
+# system libraries only) and UBSAN_OPTIONS.
+ctest --preset sanitize -j "$jobs" | tee "$log"
 total=$((total + $(ran)))
 
 if [ -x scripts/fuzz.sh ]; then
-  echo "== fuzzing the reply dispatch for ${FUZZ_SECONDS:-60} s"
+  echo "== fuzzing for ${FUZZ_SECONDS:-60} s"
   scripts/fuzz.sh
 fi
 

@@ -16,6 +16,8 @@ void initSetupResources() {
 
 CSetupView::CSetupView(SetupContext context, QWidget* parent) : QWidget(parent), context_(context) {
     initSetupResources();
+    firstList_.setSingleShot(true);
+    connect(&firstList_, &QTimer::timeout, this, &CSetupView::runFirstDeviceList);
     runner_ = [this] {
         // The frame is the window that hears the socket; it may not have been
         // activated yet when the first paint comes.
@@ -40,7 +42,7 @@ void CSetupView::paintEvent(QPaintEvent*) {
     if (!context_.devices.endpointOpened && !listPending_) {
         listPending_ = true;
         // The dialog runs its own loop; start it once this paint is done.
-        QTimer::singleShot(0, this, &CSetupView::runFirstDeviceList);
+        firstList_.start(0);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/setup_context.h"
 
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -31,5 +32,6 @@ class CSetupView : public QWidget {
 
     SetupContext context_;
     std::function<void()> runner_;
+    QTimer firstList_; // single shot: the Device List runs after the paint that asked for it
     bool listPending_ = false;
 };

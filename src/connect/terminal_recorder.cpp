@@ -99,7 +99,9 @@ LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std:
     }
     const bool isNew = slot < 0;
     if (isNew) {
-        slot = std::max(practice.scriptSlot, -1) + 1;
+        // The slot after the last one used; scriptSlot is shared state, so any
+        // value must lead to a slot or to a refusal, never to an overflow.
+        slot = std::clamp(practice.scriptSlot, -1, kPairs) + 1;
     } else {
         practice.scriptSlot = slot;
     }

@@ -265,7 +265,10 @@ void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
     if (code == 0) {
         awaitedReply = kTerminalResponse;
         showPracticeProgress(ui_, PracticeEvent::TerminalLogin, config_);
+        // The text of an earlier dial must not show again in the Login Terminal.
         practice_.terminalEnd = 0;
+        if (practice_.terminalText)
+            practice_.terminalText[0] = 0;
         practice_.terminalOverflowReported = false;
         return;
     }

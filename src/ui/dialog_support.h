@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStyledItemDelegate>
+#include <cmath>
 
 class QPaintEvent;
 class QWidget;
@@ -13,7 +14,7 @@ class QWidget;
 inline constexpr double kPixelsPerUnitX = 1.5;
 inline constexpr double kPixelsPerUnitY = 1.625;
 inline int unitsToPixelsX(double units) {
-    return int(units * kPixelsPerUnitX + 0.5);
+    return int(std::lround(units * kPixelsPerUnitX));
 }
 
 // True when a paint event of dialog touches the dialog's own surface. A child

@@ -301,12 +301,14 @@ class SelfTestDispatch : public DispatchTest {
 };
 
 TEST_F(SelfTestDispatch, DialResult) {
+    std::memset(practice.terminalText.get(), 'x', 300); // an earlier dial's text
     practice.terminalEnd = 300;
     link.awaitedReply = 3;
     Bytes ok = reply(3, 9);
     dispatch(ok);
     EXPECT_EQ(link.awaitedReply, 5);
     EXPECT_EQ(practice.terminalEnd, 0u);
+    EXPECT_STREQ(text(), "");
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1038", "disable 1041", "enable 1039",
                                                    "status Terminal Mode Login ..."}));
     EXPECT_TRUE(port.sent.empty());

@@ -147,6 +147,15 @@ TEST_F(TerminalRecorderTest, AFifthPromptIsSentButNotRecorded) {
     EXPECT_EQ(port.sent.back().data, response("s"));
 }
 
+TEST_F(TerminalRecorderTest, ASlotFarBeyondTheScriptRecordsNothing) {
+    practice.scriptSlot = INT32_MAX;
+    const DeviceConfig before = config;
+    receive("login: ");
+    EXPECT_EQ(enter("me"), LineRecord::NoFreePrompt);
+    EXPECT_EQ(config, before);
+    EXPECT_EQ(port.sent.back().data, response("me"));
+}
+
 TEST_F(TerminalRecorderTest, ResponsesBeyondTheAreaAreSentButNotRecorded) {
     receive("a:");
     enter("0123456789abcdef");

@@ -50,6 +50,16 @@ int usageError(const std::string& message) {
     return 2;
 }
 
+// The usage error `OPTION: "VALUE" is not WHAT`.
+int badValue(const std::string& option, const std::string& value, const char* what) {
+    std::string message = option;
+    message += ": \"";
+    message += value;
+    message += "\" is not ";
+    message += what;
+    return usageError(message);
+}
+
 bool parseNumber(const std::string& text, long long low, long long high, long long& out) {
     if (text.empty())
         return false;
@@ -108,30 +118,29 @@ int main(int argc, char** argv) {
                 logPath = value;
             } else if (arg == "--port") {
                 if (!parseNumber(value, 0, 65535, n))
-                    return usageError("--port: \"" + value + "\" is not a port number 0..65535");
+                    return badValue(arg, value, "a port number 0..65535");
                 options.port = std::uint16_t(n);
             } else if (arg == "--base-address" || arg == "--broadcast-address") {
                 auto a = sim::parseDotted(value);
                 if (!a)
-                    return usageError(arg + ": \"" + value + "\" is not a dotted IPv4 address");
+                    return badValue(arg, value, "a dotted IPv4 address");
                 (arg == "--base-address" ? base : options.broadcastAddress) = *a;
             } else if (arg == "--drop") {
                 char* end = nullptr;
                 double share = std::strtod(value.c_str(), &end);
                 if (value.empty() || *end != '\0' || !(share >= 0 && share <= 1))
-                    return usageError("--drop: \"" + value + "\" is not a share from 0 to 1");
+                    return badValue(arg, value, "a share from 0 to 1");
                 options.faults.dropShare = share;
             } else if (arg == "--delay" || arg == "--isp-delay") {
                 if (!parseNumber(value, 0, 60000, n))
-                    return usageError(arg + ": \"" + value +
-                                      "\" is not a number of milliseconds 0..60000");
+                    return badValue(arg, value, "a number of milliseconds 0..60000");
                 if (arg == "--delay")
                     options.faults.delayMs = int(n);
                 else
                     ispDelay = n;
             } else if (arg == "--seed") {
                 if (!parseNumber(value, 0, 0xFFFFFFFFll, n))
-                    return usageError("--seed: \"" + value + "\" is not a number");
+                    return badValue(arg, value, "a number");
                 options.faults.seed = std::uint32_t(n);
             } else if (arg == "--ignore") {
                 std::size_t start = 0;
@@ -139,8 +148,7 @@ int main(int argc, char** argv) {
                     std::size_t comma = value.find(',', start);
                     std::string item = value.substr(start, comma - start);
                     if (!parseNumber(item, 0, 127, n))
-                        return usageError("--ignore: \"" + item +
-                                          "\" is not a request type 0..127");
+                        return badValue(arg, item, "a request type 0..127");
                     options.faults.ignoreTypes.insert(std::uint8_t(n));
                     if (comma == std::string::npos)
                         break;

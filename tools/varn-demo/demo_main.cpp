@@ -224,8 +224,9 @@ int main(int argc, char* argv[]) {
                              "../appliance-sim/; build it, or set VARN_APPLIANCE_SIM\n");
         return 1;
     }
-    std::string log = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : "/tmp") +
-                      "/varn-demo-sim-" + std::to_string(getpid()) + ".log";
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string log =
+        std::string(tmp ? tmp : "/tmp") + "/varn-demo-sim-" + std::to_string(getpid()) + ".log";
     std::vector<std::string> simArgs = {
         "--port", "0", "--base-address", "127.0.0.2", "--broadcast-address", "127.255.255.255",
         "--log",  log};

@@ -19,7 +19,7 @@ namespace varnctl {
 inline constexpr const char* kBackupFormat = "varnctl-configuration-backup";
 inline constexpr int kBackupVersion = 1;
 // Larger files are refused unread.
-inline constexpr std::size_t kBackupMaxBytes = 64 * 1024;
+inline constexpr std::size_t kBackupMaxBytes = std::size_t{64} * 1024;
 
 // Where the block came from; for people, not checked on reading.
 struct BackupSource {

@@ -167,6 +167,24 @@ Parsed refuse(const std::string& why) {
     return {std::nullopt, why};
 }
 
+// Refuses `OPTION is not an option of COMMAND`.
+Parsed refuseOption(const std::string& option, const std::string& command) {
+    std::string why = option;
+    why += " is not an option of ";
+    why += command;
+    return refuse(why);
+}
+
+// Refuses `OPTION: "VALUE" is not WHAT`.
+Parsed refuseValue(const std::string& option, const std::string& value, const char* what) {
+    std::string why = option;
+    why += ": \"";
+    why += value;
+    why += "\" is not ";
+    why += what;
+    return refuse(why);
+}
+
 } // namespace
 
 std::optional<std::uint32_t> parseAddress(const std::string& text) {
@@ -288,10 +306,10 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     const auto& allowed = allowedOptions().at(o.command);
     for (const auto& f : flags)
         if (allowed.count(f) == 0)
-            return refuse(f + " is not an option of " + name);
+            return refuseOption(f, name);
     for (const auto& [option, value] : values)
         if (allowed.count(option) == 0 && kNetworkOptions.count(option) == 0)
-            return refuse(option + " is not an option of " + name);
+            return refuseOption(option, name);
 
     if (wanted >= 1) {
         o.name = rest[0];
@@ -321,7 +339,7 @@ Parsed parseArguments(const std::vector<std::string>& args) {
         } else if (option == "--address" || option == "--broadcast") {
             const auto address = parseAddress(value);
             if (!address)
-                return refuse(option + ": \"" + value + "\" is not a dotted IPv4 address");
+                return refuseValue(option, value, "a dotted IPv4 address");
             if (option == "--address") {
                 o.address = *address;
             } else {
@@ -330,7 +348,7 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             }
         } else if (option == "--port" || option == "--bind") {
             if (!parseNumber(value, 1, 65535, number))
-                return refuse(option + ": \"" + value + "\" is not a port number 1..65535");
+                return refuseValue(option, value, "a port number 1..65535");
             (option == "--port" ? o.endpoint.devicePort : o.endpoint.localPort) =
                 std::uint16_t(number);
         } else if (option == "--output") {

@@ -33,12 +33,14 @@ std::vector<DeviceRow> deviceRows(const varn::DeviceTable& table, const std::str
 std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
     std::vector<std::string> texts;
     const int count = std::clamp(table.monitorCount, 0, varn::kTableRows);
+    texts.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i)
         texts.push_back(table.rowText(i));
     std::stable_sort(texts.begin(), texts.end(), [](const std::string& a, const std::string& b) {
         return lower(a) < lower(b);
     });
     std::vector<varn::MonitorColumns> rows;
+    rows.reserve(texts.size());
     for (const std::string& t : texts)
         rows.push_back(varn::splitMonitorRow(t));
     return rows;
@@ -47,6 +49,7 @@ std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
 std::string formatTable(const std::vector<std::string>& headings,
                         const std::vector<std::vector<std::string>>& rows) {
     std::vector<std::size_t> widths;
+    widths.reserve(headings.size());
     for (const auto& h : headings)
         widths.push_back(h.size());
     for (const auto& row : rows)
@@ -99,6 +102,7 @@ std::string devicesJson(const std::vector<DeviceRow>& rows, bool withInterface) 
 
 std::string statusTable(const std::vector<varn::MonitorColumns>& rows) {
     std::vector<std::vector<std::string>> cells;
+    cells.reserve(rows.size());
     for (const auto& r : rows)
         cells.push_back({r.name, r.state, r.wan, r.speed});
     return formatTable({"Device Name", "Status", "WAN IP", "Speed(bps)"}, cells);

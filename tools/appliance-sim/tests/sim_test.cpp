@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace sim;
@@ -256,7 +257,7 @@ TEST(Server, RoutesBroadcastsUnicastsAndFaults) {
         ServerOptions o;
         o.port = 7777;
         o.broadcastAddress = 0x7FFFFFFF;
-        o.faults = f;
+        o.faults = std::move(f);
         return std::make_unique<Server>(std::move(list), o, nullptr);
     };
     auto server = make({});

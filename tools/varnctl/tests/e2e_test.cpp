@@ -31,6 +31,7 @@ struct Result {
 
 std::vector<char*> argvOf(std::vector<std::string>& all) {
     std::vector<char*> argv;
+    argv.reserve(all.size() + 1);
     for (std::string& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -213,7 +214,7 @@ class Varnctl : public ::testing::Test {
     }
 
     std::string passwordFile(const std::string& password) {
-        const std::string p = path("password-" + password);
+        std::string p = path("password-" + password);
         writeFile(p, password + "\n");
         return p;
     }
@@ -600,7 +601,7 @@ TEST_F(Varnctl, SetIpWithoutAnAnswerFailsAndBadAddressesAreRefused) {
 }
 
 TEST_F(Varnctl, HelpForEachCommand) {
-    for (std::vector<std::string> args :
+    for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--help"},
                                                {"discover", "--help"},
                                                {"status", "--help"},

@@ -19,13 +19,13 @@ using varn::makeAddress;
 
 namespace {
 
-Options parse(std::vector<std::string> args) {
+Options parse(const std::vector<std::string>& args) {
     Parsed p = parseArguments(args);
     EXPECT_TRUE(p.options) << p.error;
     return p.options.value_or(Options{});
 }
 
-std::string refusal(std::vector<std::string> args) {
+std::string refusal(const std::vector<std::string>& args) {
     Parsed p = parseArguments(args);
     EXPECT_FALSE(p.options) << "accepted: " << ::testing::PrintToString(args);
     return p.error;
