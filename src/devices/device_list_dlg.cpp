@@ -71,7 +71,8 @@ void CDeviceListDlg::sweep() {
     link_.devices.clear();
     link_.sendRequest(varn::kDiscover);
     timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
-    timers().set(TIMER_ROWS, kRowsInterval);
+    firstRowsTicks_ = kFirstRowsTicks;
+    timers().set(TIMER_ROWS, kFirstRowsInterval);
 }
 
 void CDeviceListDlg::endSweep() {
@@ -224,6 +225,9 @@ void CDeviceListDlg::onTimer(int id) {
         return;
     case TIMER_ROWS:
         showNewRows();
+        if (firstRowsTicks_ > 0 && --firstRowsTicks_ == 0) {
+            timers().set(TIMER_ROWS, kRowsInterval);
+        }
         if (timers().interval(TIMER_ROWS) == kRowsInterval && !timers().isActive(TIMER_DISCOVERY) &&
             !timers().isActive(TIMER_RECHECK)) {
             timers().set(TIMER_ROWS, kLateRowsInterval);

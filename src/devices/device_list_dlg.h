@@ -37,8 +37,10 @@ class CDeviceListDlg : public SetupDialog {
     static constexpr int TIMER_READ_CONFIG = 513;  // read-configuration request
     static constexpr int TIMER_AFTER_CONFIG = 521; // 1000 ms: new sweep after configuring
     static constexpr int kDiscoveryInterval = varn::kDiscoveryInterval;
-    // Rows are looked for every 10 ms while a sweep or its rechecks run, and
-    // every 50 ms after them for answers that come late.
+    // Rows are looked for every 2 ms for the first 20 ms after a sweep's
+    // broadcast (when a LAN's answers come), every 10 ms for the rest of the
+    // sweep and its rechecks, and every 50 ms after them for answers that come late.
+    static constexpr int kFirstRowsInterval = 2, kFirstRowsTicks = 10;
     static constexpr int kRowsInterval = 10, kLateRowsInterval = 50;
     static constexpr int kEmptySweepDelay = varn::kEmptySweepDelay;
     // After a sweep ends, this many more broadcasts this far apart find the
@@ -85,6 +87,7 @@ class CDeviceListDlg : public SetupDialog {
     std::unique_ptr<Ui::CDeviceListDlg> ui_;
     RequestWait versions_;
     RequestWait readConfig_;
+    int firstRowsTicks_ = 0;
     int rechecksLeft_ = 0;
     bool configuring_ = false; // the login and configuration dialogs are open
 };

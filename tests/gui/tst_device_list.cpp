@@ -185,6 +185,11 @@ class TestDeviceList : public QObject {
 
             // Config while rechecking: nothing but the chain's requests goes out.
             QTest::mouseClick(d->button(1002), Qt::LeftButton);
+            QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_ROWS), 2);
+            for (int tick = 0; tick < 10; ++tick) {
+                QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_ROWS), 2);
+                QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_ROWS));
+            }
             QCOMPARE(d->timers().interval(CDeviceListDlg::TIMER_ROWS), 10);
             QVERIFY(ListRig::sweepEnded(d));
             QVERIFY(d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
