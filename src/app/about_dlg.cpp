@@ -8,7 +8,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     initSetupResources();
     ui_->setupUi(this);
     finishSetup();
-    setWindowIcon(QIcon(QStringLiteral(":/icon/2")));
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/icon/2"))));
     connect(ui_->id1, &QPushButton::clicked, this, &CAboutDlg::accept);
 }
 

@@ -40,7 +40,7 @@ CSetupApp::~CSetupApp() {
 bool CSetupApp::initInstance() {
     applyDialogColours();
     initSetupResources();
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/2")));
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/icon/2"))));
     document_ = new CSetupDoc(this);
     frame_ = new CMainFrame(context_);
     frame_->setAttribute(Qt::WA_DeleteOnClose, false);

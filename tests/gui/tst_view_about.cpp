@@ -102,6 +102,7 @@ class TestViewAbout : public QObject {
         texts.sort();
         QCOMPARE(texts, (QStringList{"Internet VARN", "Setup program", "Version 1.1"}));
         QVERIFY(about.findChild<QLabel*>("iconLabel")->pixmap().width() > 0);
+        QVERIFY(!about.windowIcon().availableSizes().isEmpty());
         auto script = whenModal<CAboutDlg>([](CAboutDlg* d) {
             auto* ok = d->findChild<QPushButton*>("id1");
             QCOMPARE(ok->text(), QString("OK"));
