@@ -168,7 +168,7 @@ else
         "${launch[@]}" "$bench/bench-window" --size "${size:-388x242}" 2>/dev/null >>"$work/base"
         "${launch[@]}" "$bench/bench-window" --size "${size:-388x242}" --text "Device List" \
             2>/dev/null >>"$work/text"
-        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.bmp \
+        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.png \
             --text "Device List" 2>/dev/null >>"$work/frame"
     done
     shown=$(awk '$1 == "shown_ms" { print $2 }' "$work/app" | median)
@@ -201,9 +201,9 @@ else
     : >"$work/text"
     for _ in $(seq 3); do
         "${launch[@]}" "$bench/varn-bench" app --expect 50 --hold-ms 500 2>/dev/null >>"$work/app"
-        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.bmp --hold-ms 500 \
+        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.png --hold-ms 500 \
             2>/dev/null >>"$work/base"
-        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.bmp \
+        "${launch[@]}" "$bench/bench-window" --maximized --picture res/setting.png \
             --text "Device List" --hold-ms 500 2>/dev/null >>"$work/text"
     done
     peak=$(awk '$1 == "peak_kib" { print $2 }' "$work/app" | median)
