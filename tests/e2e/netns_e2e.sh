@@ -20,54 +20,24 @@ tag="$$-${RANDOM}"
 pc="varn-e2e-pc-$tag"
 lan="varn-e2e-lan-$tag"
 dead="varn-e2e-dead-$tag"
-work=$(mktemp -d)
-simpid=""
-
-cleanup() {
-    if [ -n "$simpid" ]; then
-        kill "$simpid" 2>/dev/null
-        wait "$simpid" 2>/dev/null
-    fi
-    ip netns del "$pc" 2>/dev/null
-    ip netns del "$lan" 2>/dev/null
-    ip netns del "$dead" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-netns_require "$pc" "$work/err"
-ip netns add "$lan" || exit 1
-ip netns add "$dead" || exit 1
+netns_setup "$pc" "$lan" "$dead"
 
 set -e
-ip link add vpc0 netns "$pc" type veth peer name vlan0 netns "$lan"
+netns_wire "$pc" vpc0 "$lan" vlan0
 ip -n "$pc" addr add 10.77.0.1/24 dev vpc0
 # Three appliances, a free address for set-IP, and a hostile host.
 for i in 2 3 4 9 66; do
     ip -n "$lan" addr add "10.77.0.$i/24" dev vlan0
 done
-ip link add vdead0 netns "$pc" type veth peer name vend0 netns "$dead"
+netns_wire "$pc" vdead0 "$dead" vend0
 ip -n "$pc" addr add 10.77.1.1/24 dev vdead0
 ip -n "$dead" addr add 10.77.1.2/24 dev vend0
-for ns in "$pc" "$lan" "$dead"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set vpc0 up
-ip -n "$pc" link set vdead0 up
-ip -n "$lan" link set vlan0 up
-ip -n "$dead" link set vend0 up
 # The PC learns its address by connecting to 255.255.255.255, which needs a route.
 ip -n "$pc" route add default dev vpc0
 set +e
 
-ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
-    >"$work/sim.out" 2>&1 &
-simpid=$!
-if ! netns_sim_started "$work/sim.out"; then
-    echo "appliance-sim did not start:"
-    cat "$work/sim.out"
-    exit 1
-fi
-cat "$work/sim.out"
+netns_start_sim "$lan" "$sim" sim --port 777 --base-address 10.77.0.2
+cat "$netns_work/sim.out"
 
 ip netns exec "$pc" env VARN_E2E_APPLIANCES=10.77.0.2,10.77.0.3,10.77.0.4 \
     VARN_E2E_SPARE=10.77.0.9 VARN_E2E_HOSTILE=10.77.0.66 VARN_E2E_LAN_NETNS="$lan" \
@@ -75,6 +45,6 @@ ip netns exec "$pc" env VARN_E2E_APPLIANCES=10.77.0.2,10.77.0.3,10.77.0.4 \
 rc=$?
 if [ "$rc" -ne 0 ]; then
     echo "--- simulator log (last 60 lines) ---"
-    tail -n 60 "$work/sim.log"
+    tail -n 60 "$netns_work/sim.log"
 fi
 exit "$rc"

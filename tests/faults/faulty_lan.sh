@@ -30,58 +30,26 @@ tag="$$-${RANDOM}"
 pc="varn-faults-pc-$tag"
 mid="varn-faults-mid-$tag"
 lan="varn-faults-lan-$tag"
-work=$(mktemp -d)
-simpid=""
 relaypid=""
-
-stop() { # PID: ends a process this script started
-    if [ -n "$1" ]; then
-        kill "$1" 2>/dev/null
-        wait "$1" 2>/dev/null
-    fi
-}
-cleanup() {
-    stop "$relaypid"
-    stop "$simpid"
-    for ns in "$pc" "$mid" "$lan"; do
-        ip netns del "$ns" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-netns_require "$pc" "$work/err"
-ip netns add "$mid" || exit 1
-ip netns add "$lan" || exit 1
+netns_setup "$pc" "$mid" "$lan"
+trap 'netns_stop "$relaypid"; netns_cleanup' EXIT
 
 set -e
-ip link add vpc0 netns "$pc" type veth peer name vmid0 netns "$mid"
-ip link add vmid1 netns "$mid" type veth peer name vlan0 netns "$lan"
+# The middle is a wire: no addresses, nothing of its own on the wire.
+ip netns exec "$mid" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+ip netns exec "$mid" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+netns_wire "$pc" vpc0 "$mid" vmid0
+netns_wire "$mid" vmid1 "$lan" vlan0
 ip -n "$pc" addr add 10.77.0.1/24 dev vpc0
 for i in 2 3 4; do
     ip -n "$lan" addr add "10.77.0.$i/24" dev vlan0
 done
-# The middle is a wire: no addresses, nothing of its own on the wire.
-ip netns exec "$mid" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-ip netns exec "$mid" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-for ns in "$pc" "$mid" "$lan"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set vpc0 up
-ip -n "$mid" link set vmid0 up
-ip -n "$mid" link set vmid1 up
-ip -n "$lan" link set vlan0 up
 # The PC learns its address by connecting to 255.255.255.255, which needs a route.
 ip -n "$pc" route add default dev vpc0
 set +e
 
-ip netns exec "$lan" "$sim" --port 777 --base-address 10.77.0.2 --log "$work/sim.log" \
-    >"$work/sim.out" 2>&1 &
-simpid=$!
-if ! netns_sim_started "$work/sim.out"; then
-    echo "appliance-sim did not start:"
-    cat "$work/sim.out"
-    exit 1
-fi
+netns_start_sim "$lan" "$sim" sim --port 777 --base-address 10.77.0.2
+work=$netns_work
 
 rc=0
 phase_number=0
@@ -107,7 +75,7 @@ for phase in "$@"; do
     ip netns exec "$pc" env VARN_FAULTY_LAN=10.77.0.2,10.77.0.3,10.77.0.4 \
         QT_QPA_PLATFORM=offscreen "$tests" ${functions//,/ }
     status=$?
-    stop "$relaypid"
+    netns_stop "$relaypid"
     relaypid=""
     tail -n 2 "$work/relay.out"
     if [ "$status" -ne 0 ]; then

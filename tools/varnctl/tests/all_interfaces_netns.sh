@@ -19,36 +19,16 @@ tag="$$-${RANDOM}"
 pc="varnctl-pc-$tag"
 lan1="varnctl-lan1-$tag"
 lan2="varnctl-lan2-$tag"
-work=$(mktemp -d)
-pids=()
-
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
-    for ns in "$pc" "$lan1" "$lan2"; do ip netns del "$ns" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-netns_require "$pc" "$work/err"
-ip netns add "$lan1" || exit 1
-ip netns add "$lan2" || exit 1
+netns_setup "$pc" "$lan1" "$lan2"
+work=$netns_work
 
 set -e
-ip link add vpc1 netns "$pc" type veth peer name vlan1 netns "$lan1"
-ip link add vpc2 netns "$pc" type veth peer name vlan2 netns "$lan2"
+netns_wire "$pc" vpc1 "$lan1" vlan1
+netns_wire "$pc" vpc2 "$lan2" vlan2
 ip -n "$pc" addr add 10.77.1.1/24 brd + dev vpc1
 ip -n "$pc" addr add 10.77.2.1/24 brd + dev vpc2
 for i in 2 3 4; do ip -n "$lan1" addr add "10.77.1.$i/24" dev vlan1; done
 ip -n "$lan2" addr add 10.77.2.2/24 dev vlan2
-for ns in "$pc" "$lan1" "$lan2"; do ip -n "$ns" link set lo up; done
-ip -n "$pc" link set vpc1 up
-ip -n "$pc" link set vpc2 up
-ip -n "$lan1" link set vlan1 up
-ip -n "$lan2" link set vlan2 up
 # The first card carries the default route, and so 255.255.255.255.
 ip -n "$pc" route add default dev vpc1
 set +e
@@ -57,19 +37,8 @@ cat >"$work/annex.json" <<'JSON'
 { "appliances": [ { "name": "Annex", "address": "10.77.2.2", "state": 5,
                     "wan_address": "198.51.100.9", "line_speed": 31200 } ] }
 JSON
-
-start_sim() { # NAMESPACE NAME ARGS...
-    local ns=$1 name=$2
-    shift 2
-    ip netns exec "$ns" "$sim" --log "$work/$name.log" "$@" >"$work/$name.out" 2>&1 &
-    pids+=($!)
-    netns_sim_started "$work/$name.out" && return 0
-    echo "appliance-sim did not start in $name:"
-    cat "$work/$name.out"
-    exit 1
-}
-start_sim "$lan1" lan1 --base-address 10.77.1.2
-start_sim "$lan2" lan2 --scenario "$work/annex.json"
+netns_start_sim "$lan1" "$sim" lan1 --base-address 10.77.1.2
+netns_start_sim "$lan2" "$sim" lan2 --scenario "$work/annex.json"
 
 failures=0
 expect() { # DESCRIPTION PATTERN FILE
