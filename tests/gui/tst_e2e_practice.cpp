@@ -41,19 +41,11 @@ const char kScenario[] = R"({
 
 const int kAppliances = 5;
 
-// The utility's side on loopback, with the progress texts kept.
-struct SimLink {
-    varn::PracticeState practice;
-    ProgressRecorder ui{practice};
-    varn::UdpEndpoint endpoint;
-    varn::DeviceConfig config;
-    varn::Link link{endpoint, config, practice, ui};
-    NotifierWatcher watcher{link};
+// The utility's side on loopback, with its message boxes kept.
+struct SimLink : LoopbackUtility {
     MessageRecorder messages;
 
-    explicit SimLink(std::uint16_t simulatorPort)
-        : endpoint(LoopbackUtility::settingsFor(simulatorPort), ui) {}
-    ~SimLink() { endpoint.closeEndpoint(); }
+    using LoopbackUtility::LoopbackUtility;
 
     // Discovers the appliances and reads the block of the one named, as the
     // Device List does before the configuration dialog opens.
