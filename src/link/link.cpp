@@ -259,7 +259,7 @@ void Link::onConfigBlock(const std::uint8_t* b, std::size_t length, std::uint32_
 void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
     // One result per dial sent: the LAN may deliver one twice, and a second
     // would show its step again, hang up again or restart the terminal text.
-    if (!practice_.running || awaitedReply != kDial)
+    if (!practice_.running || !takeAnswer(kDial))
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {
@@ -278,7 +278,7 @@ void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
 
 void Link::onLoginResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
     // One result per login sent (its hang-up replaces the awaited marker).
-    if (!practice_.running || awaitedReply != kLogin)
+    if (!practice_.running || !takeAnswer(kLogin))
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {
