@@ -27,10 +27,6 @@ CAdvanceDlg::CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent)
 
 CAdvanceDlg::~CAdvanceDlg() = default;
 
-QLineEdit* CAdvanceDlg::field(int id) const {
-    return control<QLineEdit>(id);
-}
-
 void CAdvanceDlg::initDialog() {
     const int limit = int(varn::kAlternativeNumberMaxText);
     ui_->id1123->setMaxLength(limit);

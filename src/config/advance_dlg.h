@@ -24,8 +24,6 @@ class CAdvanceDlg : public SetupDialog {
     explicit CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent = nullptr);
     ~CAdvanceDlg() override;
 
-    QLineEdit* field(int id) const;
-
     void accept() override;
 
   protected:

@@ -63,10 +63,6 @@ CConfigDlg::CConfigDlg(varn::Link& link, QWidget* parent)
 
 CConfigDlg::~CConfigDlg() = default;
 
-QLineEdit* CConfigDlg::field(int id) const {
-    return control<QLineEdit>(id);
-}
-
 void CConfigDlg::initDialog() {
     ui_->id1010->setText(fromDeviceText(values_.deviceName));
     for (int i = 0; i < 4; ++i) {

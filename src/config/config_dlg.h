@@ -33,7 +33,6 @@ class CConfigDlg : public SetupDialog {
     explicit CConfigDlg(varn::Link& link, QWidget* parent = nullptr);
     ~CConfigDlg() override;
 
-    QLineEdit* field(int id) const;
     // Ticks left for the save acknowledgement.
     std::int32_t saveTicksLeft() const { return saveTicksLeft_; }
 

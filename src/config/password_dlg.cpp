@@ -31,10 +31,6 @@ CPasswordDlg::CPasswordDlg(varn::DeviceConfig& config, QWidget* parent)
 
 CPasswordDlg::~CPasswordDlg() = default;
 
-QLineEdit* CPasswordDlg::field(int id) const {
-    return control<QLineEdit>(id);
-}
-
 void CPasswordDlg::initDialog() {
     // The confirmation is held to 4 by its change handler alone.
     ui_->id1019->setMaxLength(kPasswordLimit);

@@ -20,7 +20,6 @@ class CPasswordDlg : public SetupDialog {
     explicit CPasswordDlg(varn::DeviceConfig& config, QWidget* parent = nullptr);
     ~CPasswordDlg() override;
 
-    QLineEdit* field(int id) const;
     // The old password was proved while this dialog is open.
     bool oldPasswordVerified() const { return oldPasswordVerified_; }
 

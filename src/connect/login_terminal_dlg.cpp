@@ -3,6 +3,7 @@
 #include "connect/terminal_recorder.h"
 #include "link/link.h"
 #include "link/practice_state.h"
+#include "ui/field_support.h"
 #include "ui/message_box.h"
 #include "ui/window_timers.h"
 #include "ui_login_terminal_dlg.h"
@@ -19,10 +20,6 @@ namespace {
 
 const QString kScriptFull =
     QStringLiteral("VARN : Login script is full, lines that do not fit are sent but not recorded.");
-
-std::string latin1(const QString& text) {
-    return text.toLatin1().toStdString(); // characters beyond Latin-1 become '?'
-}
 
 // Keys that edit or enter the typed line; the others (arrows, page keys, copy)
 // stay with the display so that it can still be scrolled and copied from.
@@ -108,11 +105,11 @@ bool CLoginTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLoginTerminalDlg::onInputChanged() {
-    varn::echoTypedLine(link_.practice(), latin1(ui_->id1064->text()));
+    varn::echoTypedLine(link_.practice(), toDeviceText(ui_->id1064->text()));
 }
 
 void CLoginTerminalDlg::accept() {
-    const std::string line = latin1(ui_->id1064->text().left(int(varn::kEnteredLineSize)));
+    const std::string line = toDeviceText(ui_->id1064->text().left(int(varn::kEnteredLineSize)));
     ui_->id1064->clear(); // its echo goes with it
     const varn::LineRecord recorded = varn::enterLine(link_, line);
     if (recorded != varn::LineRecord::Recorded && !scriptFullReported_) {
@@ -141,7 +138,7 @@ void CLoginTerminalDlg::onTimer(int id) {
 void CLoginTerminalDlg::refreshDisplay() {
     const std::string text = varn::terminalDisplayText(link_.practice());
     QPlainTextEdit* display = ui_->id1069;
-    display->setPlainText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    display->setPlainText(fromDeviceText(text));
     // The last lines in view: the display is as tall as kTerminalLinesInView lines.
     QScrollBar* bar = display->verticalScrollBar();
     bar->setValue(bar->maximum());

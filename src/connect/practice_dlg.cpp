@@ -4,6 +4,7 @@
 #include "connect/login_terminal_dlg.h"
 #include "link/device_state.h"
 #include "link/link.h"
+#include "ui/field_support.h"
 #include "ui/window_timers.h"
 #include "ui_practice_dlg.h"
 
@@ -103,7 +104,7 @@ void CPracticeDlg::setControlEnabled(varn::PracticeControl control, bool enabled
 }
 
 void CPracticeDlg::setStatusText(const std::string& text) {
-    ui_->id1042->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    ui_->id1042->setText(fromDeviceText(text));
 }
 
 void CPracticeDlg::startTimer(int id, int milliseconds) {

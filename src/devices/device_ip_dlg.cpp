@@ -3,6 +3,7 @@
 #include "config/device_config.h"
 #include "devices/octet_field.h"
 #include "link/link.h"
+#include "ui/field_support.h"
 #include "ui/message_box.h"
 #include "ui/window_timers.h"
 #include "ui_device_ip_dlg.h"
@@ -11,10 +12,6 @@
 
 namespace {
 const QString kInvalidAddress = QStringLiteral("Invalid IP Address !");
-
-std::string latin1(const QString& text) {
-    return text.toLatin1().toStdString(); // characters beyond Latin-1 become '?'
-}
 } // namespace
 
 CDeviceIpDlg::CDeviceIpDlg(varn::Link& link, QWidget* parent)
@@ -43,8 +40,7 @@ void CDeviceIpDlg::initDialog() {
 }
 
 void CDeviceIpDlg::paintRule() {
-    fields_[0]->setFocus(Qt::TabFocusReason);
-    fields_[0]->selectAll();
+    focusAndSelect(fields_[0]);
     setButtonsEnabled(true);
 }
 
@@ -56,7 +52,7 @@ void CDeviceIpDlg::setButtonsEnabled(bool enabled) {
 void CDeviceIpDlg::onFieldChanged(int i) {
     QLineEdit* field = fields_[i];
     const QString text = field->text();
-    const OctetTyping typing = scanOctetTyping(latin1(text.left(3)));
+    const OctetTyping typing = scanOctetTyping(toDeviceText(text.left(3)));
     const bool justReached = reachedByDigits_ == i;
     reachedByDigits_ = -1;
     if (typing.invalid) {
@@ -90,11 +86,10 @@ void CDeviceIpDlg::onSave() {
     // so that the rightmost bad field is the one reported.
     std::array<std::uint8_t, 4> octets{};
     for (int i = 3; i >= 0; --i) {
-        const auto octet = wholeOctet(latin1(fields_[i]->text().left(4)));
+        const auto octet = wholeOctet(toDeviceText(fields_[i]->text().left(4)));
         if (!octet) {
             showMessageBox(kInvalidAddress, QMessageBox::Warning);
-            fields_[i]->setFocus(Qt::TabFocusReason);
-            fields_[i]->selectAll();
+            focusAndSelect(fields_[i]);
             return;
         }
         octets[std::size_t(i)] = *octet;
@@ -126,14 +121,13 @@ void CDeviceIpDlg::onAnswer(bool answered) {
 
 void CDeviceIpDlg::accept() {
     for (int i = 0; i < 4; ++i) {
-        const auto octet = wholeOctet(latin1(fields_[i]->text()));
+        const auto octet = wholeOctet(toDeviceText(fields_[i]->text()));
         if (!octet) {
             showMessageBox(QStringLiteral("Please enter an integer between 0 and 255."),
                            QMessageBox::Warning);
             // The dialog stays open; the buttons must work again to leave it.
             setButtonsEnabled(true);
-            fields_[i]->setFocus(Qt::TabFocusReason);
-            fields_[i]->selectAll();
+            focusAndSelect(fields_[i]);
             return;
         }
         octets_[i] = *octet;

@@ -10,18 +10,13 @@
 #include "link/datagram_port.h"
 #include "link/link.h"
 #include "ui/dialog_support.h"
+#include "ui/field_support.h"
 #include "ui/message_box.h"
 #include "ui/window_timers.h"
 #include "ui_device_list_dlg.h"
 
 #include <QListWidget>
 #include <QScopeGuard>
-
-namespace {
-QString rowString(const std::string& row) {
-    return QString::fromLatin1(row.data(), qsizetype(row.size()));
-}
-} // namespace
 
 CDeviceListDlg::CDeviceListDlg(varn::Link& link, DevicesState& state, EndpointAccess endpoint,
                                QWidget* parent)
@@ -120,7 +115,7 @@ void CDeviceListDlg::paintRule() {
     QListWidget* list = ui_->id1000;
     list->clear();
     for (int i = 0; i < count; ++i) {
-        list->addItem(rowString(link_.devices.rowText(i)));
+        list->addItem(fromDeviceText(link_.devices.rowText(i)));
     }
     if (count > 0) {
         list->setCurrentRow(0);
@@ -138,7 +133,7 @@ void CDeviceListDlg::showNewRows() {
     const bool wasEmpty = list->count() == 0;
     bool added = false;
     for (int i = 0; i < count; ++i) {
-        const QString text = rowString(link_.devices.rowText(i));
+        const QString text = fromDeviceText(link_.devices.rowText(i));
         if (i < list->count()) {
             if (list->item(i)->text() != text) {
                 list->item(i)->setText(text);

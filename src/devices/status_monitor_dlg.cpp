@@ -3,6 +3,7 @@
 #include "devices/devices_state.h"
 #include "link/link.h"
 #include "ui/dialog_support.h"
+#include "ui/field_support.h"
 #include "ui/window_timers.h"
 #include "ui_status_monitor_dlg.h"
 
@@ -100,7 +101,7 @@ void CStatusMonitorDlg::paintRule() {
     const int count = std::clamp(link_.monitor.monitorCount, 0, varn::kTableRows);
     for (int i = 0; i < count; ++i) {
         const std::string row = link_.monitor.rowText(i);
-        auto* item = new MonitorItem(QString::fromLatin1(row.data(), qsizetype(row.size())));
+        auto* item = new MonitorItem(fromDeviceText(row));
         item->setToolTip(QString::fromLatin1(varn::splitMonitorRow(row).state.c_str()));
         list->addItem(item);
     }

@@ -23,8 +23,7 @@ inline void focusAndSelect(QLineEdit* field) {
 
 // Cuts a field's text to its first n characters, the caret at the end.
 inline void cutText(QLineEdit* field, int n) {
-    field->setText(field->text().left(n));
-    field->setCursorPosition(int(field->text().size()));
+    field->setText(field->text().left(n)); // setText leaves the caret at the end
 }
 
 // Makes button the one Enter presses in its dialog.

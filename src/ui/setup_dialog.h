@@ -6,6 +6,7 @@
 // when the dialog is first shown.
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
@@ -33,6 +34,7 @@ class SetupDialog : public QDialog {
         return findChild<T*>(QStringLiteral("id%1").arg(id));
     }
     QPushButton* button(int id) const { return control<QPushButton>(id); }
+    QLineEdit* field(int id) const { return control<QLineEdit>(id); }
 
   protected:
     // Called by each dialog after setupUi.
