@@ -28,6 +28,11 @@ std::string rangeMessage(int low, int high) {
 
 } // namespace
 
+namespace {
+
+// Writes at most maxChars characters (and never more than width) into a field,
+// followed by one NUL when they leave room for it. The bytes after that NUL keep
+// their values.
 void writeTerminatedText(std::uint8_t* field, std::size_t width, std::string_view text,
                          std::size_t maxChars) {
     const std::size_t end = std::min(text.find('\0'), text.size());
@@ -36,6 +41,8 @@ void writeTerminatedText(std::uint8_t* field, std::size_t width, std::string_vie
     if (n < width)
         field[n] = 0;
 }
+
+} // namespace
 
 OctetChange octetFieldChange(std::string_view text, int field, bool reachedByDigits) {
     OctetChange change;
@@ -126,8 +133,6 @@ std::optional<std::uint64_t> parseUnsignedDecimal(std::string_view text) {
     while (i < text.size() && isBlank(text[i]))
         ++i;
     if (i != text.size())
-        return std::nullopt;
-    if (value == 0 && text[first] != '0')
         return std::nullopt;
     return value;
 }

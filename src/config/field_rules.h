@@ -17,12 +17,6 @@ namespace varn {
 // An alternative number is written with a terminator.
 inline constexpr std::size_t kAlternativeNumberMaxText = DeviceConfig::kAlternativeNumberSize - 1;
 
-// Writes at most maxChars characters (and never more than width) into a field,
-// followed by one NUL when they leave room for it. The bytes after that NUL keep
-// their values.
-void writeTerminatedText(std::uint8_t* field, std::size_t width, std::string_view text,
-                         std::size_t maxChars);
-
 // --- Address fields of the configuration dialog ---
 
 // What one change of an octet field's text asks for.
@@ -74,9 +68,9 @@ void storeVerifyFields(DeviceConfig& config, const ConfigFields& fields);
 
 // --- Advanced settings ---
 
-// An unsigned decimal number: blanks and tabs around the digits, no sign, nothing
-// else; a value of 0 only when written with a leading 0 (so an empty field is
-// refused). Values too large for 64 bits read as the largest one.
+// An unsigned decimal number: blanks and tabs around the digits, at least one
+// digit, no sign, nothing else (so an empty field is refused). Values too large
+// for 64 bits read as the largest one.
 std::optional<std::uint64_t> parseUnsignedDecimal(std::string_view text);
 
 struct AdvanceFields {

@@ -65,6 +65,10 @@ std::string terminalDisplayText(const PracticeState& practice) {
     return shown;
 }
 
+namespace {
+
+// The prompt before a typed line: the last up to 8 characters before end, with
+// every NUL, carriage return and line feed turned into a blank in text itself.
 std::string takePrompt(char* text, std::size_t end) {
     const std::size_t n = std::min(end, DeviceConfig::kScriptPromptSize);
     char* prompt = text + end - n;
@@ -74,6 +78,8 @@ std::string takePrompt(char* text, std::size_t end) {
     }
     return std::string(prompt, n);
 }
+
+} // namespace
 
 LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std::string_view line) {
     practice.unrecordedLine.reset();
@@ -118,8 +124,7 @@ LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std:
         return refuse(LineRecord::NoRoomForResponse);
 
     if (isNew) {
-        writeTextField(prompts + std::size_t(slot) * DeviceConfig::kScriptPromptSize,
-                       DeviceConfig::kScriptPromptSize, prompt);
+        config.setScriptPrompt(slot, prompt);
         practice.scriptSlot = slot;
     }
     std::memcpy(responses + begin, line.data(), line.size());

@@ -30,10 +30,6 @@ bool echoTypedLine(PracticeState& practice, std::string_view typed);
 // ISP does not hide everything after it) and the echo after it, line ends as '\n'.
 std::string terminalDisplayText(const PracticeState& practice);
 
-// The prompt before a typed line: the last up to 8 characters before end, with
-// every NUL, carriage return and line feed turned into a blank in text itself.
-std::string takePrompt(char* text, std::size_t end);
-
 enum class LineRecord {
     Recorded,
     NoFreePrompt,      // a fifth distinct prompt
