@@ -104,9 +104,7 @@ void CConfigDlg::onNameChanged() {
     if (name->text().isEmpty()) {
         ui_->id1050->setEnabled(false);
     }
-    if (name->text().size() == kNameLimit + 1) {
-        cutText(name, kNameLimit);
-    }
+    cutOneOver(name, kNameLimit);
 }
 
 void CConfigDlg::onOctetChanged(int i) {
@@ -140,17 +138,15 @@ void CConfigDlg::onPhoneChanged() {
     ui_->id1008->setEnabled(true);
     ui_->id1073->setEnabled(true);
     makeDefaultButton(ui_->id1008);
-    if (phone->text().size() == kPhoneLimit + 1) {
-        cutText(phone, kPhoneLimit);
-    }
+    cutOneOver(phone, kPhoneLimit);
 }
 
 void CConfigDlg::onAccountChanged(QLineEdit* field, int limit, QLineEdit* other) {
     enableSave();
     // Typing an account means logging in by PPP.
     link_.config().setLoginMode(varn::LoginMode::Ppp);
-    if (field->text().size() == limit + 1) {
-        cutText(field, limit);
+    if (cutOneOver(field, limit)) {
+        // still the same account being typed
     } else if (!field->text().isEmpty()) {
         ui_->id1073->setEnabled(false);
     } else {

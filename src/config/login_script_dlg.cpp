@@ -38,10 +38,7 @@ void CLoginScriptDlg::paintRule() {
 }
 
 void CLoginScriptDlg::onPromptChanged(int row) {
-    QLineEdit* field = prompts_[std::size_t(row)];
-    if (field->text().size() == int(varn::kScriptPromptMaxText) + 1) {
-        cutText(field, int(varn::kScriptPromptMaxText));
-    }
+    cutOneOver(prompts_[std::size_t(row)], int(varn::kScriptPromptMaxText));
 }
 
 void CLoginScriptDlg::onResponseChanged(int row) {

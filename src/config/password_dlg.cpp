@@ -18,11 +18,8 @@ CPasswordDlg::CPasswordDlg(varn::DeviceConfig& config, QWidget* parent)
     ui_->setupUi(this);
     finishSetup();
     for (QLineEdit* field : {ui_->id1019, ui_->id1022, ui_->id1023}) {
-        connect(field, &QLineEdit::textChanged, this, [field] {
-            if (field->text().size() == kPasswordLimit + 1) {
-                cutText(field, kPasswordLimit);
-            }
-        });
+        connect(field, &QLineEdit::textChanged, this,
+                [field] { cutOneOver(field, kPasswordLimit); });
     }
     ui_->id1022->installEventFilter(this);
     connect(ui_->id1, &QPushButton::clicked, this, &CPasswordDlg::accept);

@@ -1,5 +1,6 @@
 #include "devices/admin_login_dlg.h"
 
+#include "ui/field_support.h"
 #include "ui_admin_login_dlg.h"
 
 #include <QLineEdit>
@@ -23,8 +24,7 @@ void CAdminLoginDlg::showEvent(QShowEvent* event) {
 void CAdminLoginDlg::onPasswordChanged(const QString& text) {
     // The field never keeps more than four characters, also when text is pasted.
     if (text.size() > kFieldLimit) {
-        ui_->id1001->setText(text.left(kFieldLimit));
-        ui_->id1001->setCursorPosition(kFieldLimit);
+        cutText(ui_->id1001, kFieldLimit);
     }
 }
 

@@ -26,6 +26,16 @@ inline void cutText(QLineEdit* field, int n) {
     field->setText(field->text().left(n)); // setText leaves the caret at the end
 }
 
+// A field's limit is kept by its change handler: a character typed past it is
+// cut again. True when that happened.
+inline bool cutOneOver(QLineEdit* field, int limit) {
+    if (field->text().size() != limit + 1) {
+        return false;
+    }
+    cutText(field, limit);
+    return true;
+}
+
 // Makes button the one Enter presses in its dialog.
 inline void makeDefaultButton(QPushButton* button) {
     for (QPushButton* other : button->window()->findChildren<QPushButton*>()) {
