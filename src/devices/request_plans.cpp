@@ -23,4 +23,10 @@ PollPlan saveConfigPlan() {
     return {kWriteConfig, 10, 300, 300, false};
 }
 
+PollPlan resetPlan() {
+    PollPlan plan = saveConfigPlan();
+    plan.type = kReset;
+    return plan;
+}
+
 } // namespace varn

@@ -27,5 +27,7 @@ PollPlan readConfigPlan();
 PollPlan setIpPlan();
 // The configuration save (7): sent once, looked at every 300 ms, ten times.
 PollPlan saveConfigPlan();
+// The reset (8) that makes a saved block take effect: waited for as the save is.
+PollPlan resetPlan();
 
 } // namespace varn

@@ -415,10 +415,7 @@ int Runner::configPut() {
     case Session::Wait::Interrupted:
         return abandon(kExitCancelled, "interrupted while saving");
     }
-    // The reset is waited for as long as the save.
-    varn::PollPlan reset = varn::saveConfigPlan();
-    reset.type = varn::kReset;
-    switch (session_.await(std::move(reset))) {
+    switch (session_.await(varn::resetPlan())) {
     case Session::Wait::Answered:
         break;
     case Session::Wait::GaveUp:

@@ -83,7 +83,8 @@ bool Session::pump(int ms) {
 }
 
 Session::Wait Session::await(varn::PollPlan plan) {
-    varn::RequestPoll poll(link_, triesLeft_);
+    std::int32_t triesLeft = 0;
+    varn::RequestPoll poll(link_, triesLeft);
     int wait = poll.start(std::move(plan));
     for (;;) {
         if (!pump(wait))

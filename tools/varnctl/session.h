@@ -70,7 +70,6 @@ class Session {
     varn::DeviceConfig config_;
     varn::PracticeState practice_;
     varn::Link link_;
-    std::int32_t triesLeft_ = 0;
 };
 
 } // namespace varnctl
