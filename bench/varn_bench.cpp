@@ -559,13 +559,13 @@ int flood(const Options& o, Session& session) {
     auto finish = [&] {
         probe.stop();
         refresh.stop();
-        rssAfter = bench::statusKiB("VmRSS");
+        rssAfter = traffic::residentKiB();
         after = socketCounts(settings.localPort);
         cpuAfter = threadCpuMs();
         QCoreApplication::exit(0);
     };
     auto startFlood = [&] {
-        rssIdle = bench::statusKiB("VmRSS");
+        rssIdle = traffic::residentKiB();
         before = socketCounts(settings.localPort);
         cpuBefore = threadCpuMs();
         probe.into = &flooded;

@@ -64,12 +64,12 @@ pc="varn-bench-pc-$tag"
 lan="varn-bench-lan-$tag"
 work=$(mktemp -d)
 simpid=""
+# The namespace tests' helpers; bench skips its rows instead of exiting where
+# they would, so it makes its LAN itself.
+. tests/netns_common.sh
 stop_sim() {
-    if [ -n "$simpid" ]; then
-        kill "$simpid" 2>/dev/null
-        wait "$simpid" 2>/dev/null
-        simpid=""
-    fi
+    netns_stop "$simpid"
+    simpid=""
 }
 cleanup() {
     stop_sim
@@ -98,10 +98,7 @@ start_sim() {
     fi
     ip netns exec "$lan" "$sim" "${args[@]}" >"$work/sim.out" 2>&1 &
     simpid=$!
-    for _ in $(seq 50); do
-        grep -q "listening on" "$work/sim.out" 2>/dev/null && return 0
-        sleep 0.1
-    done
+    netns_sim_started "$work/sim.out" && return 0
     echo "bench: appliance-sim did not start: $(cat "$work/sim.out")" >&2
     return 1
 }
@@ -111,12 +108,10 @@ make_lan() {
     ip netns add "$lan" 2>>"$work/err" || return 1
     (
         set -e
-        ip link add vpc0 netns "$pc" type veth peer name vlan0 netns "$lan"
+        netns_wire "$pc" vpc0 "$lan" vlan0
         ip -n "$pc" addr add 10.77.0.1/24 dev vpc0
         for i in $(seq 2 51) 66; do ip -n "$lan" addr add "10.77.0.$i/24" dev vlan0; done
         for ns in "$pc" "$lan"; do ip -n "$ns" link set lo up; done
-        ip -n "$pc" link set vpc0 up
-        ip -n "$lan" link set vlan0 up
         ip -n "$pc" route add default dev vpc0
     ) 2>>"$work/err"
 }
