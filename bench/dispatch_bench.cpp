@@ -9,12 +9,12 @@
 // own broadcast coming back, a cut header, types without a handler or out of
 // range, terminal data with no self-test running).
 
-#include "config/device_config.h"
-#include "link/datagram_port.h"
+#include "protocol/device_config.h"
+#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include <benchmark/benchmark.h>
 

@@ -19,15 +19,15 @@
 // A message box dispatches the next step when it is a datagram; the Login
 // Terminal runs steps until it is cancelled or PPP is seen.
 
-#include "config/device_config.h"
-#include "connect/terminal_recorder.h"
+#include "protocol/device_config.h"
+#include "selftest/terminal_recorder.h"
 #include "fuzz_support.h"
-#include "link/datagram_port.h"
+#include "protocol/datagram_port.h"
 #include "link/device_state.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -10,13 +10,13 @@
 // is zero).
 
 #include "codec.h"
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "fuzz_support.h"
-#include "link/datagram_port.h"
+#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include <algorithm>
 #include <climits>

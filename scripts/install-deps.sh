@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-14-dev
   iproute2 libcap2-bin
-  clang-format clang-tidy
+  clang-format clang-tidy ccache
   dpkg-dev file lintian
   fonts-liberation
 )

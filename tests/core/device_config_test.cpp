@@ -1,7 +1,7 @@
 // The 512-byte configuration block: field placement, text widths and the
 // guarantee that uninterpreted bytes travel back unchanged.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
 

@@ -1,6 +1,6 @@
 // Status Monitor rows, result texts and self-test progress steps.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/device_state.h"
 #include "link/link.h"

@@ -1,7 +1,7 @@
 // The rules behind the Device List's dialogs: the login check and its cache, the
 // same-network test, and the address fields of the IP dialog.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "devices/login_check.h"
 #include "devices/octet_field.h"

@@ -1,7 +1,7 @@
 // Reply dispatch: what each reply does to the shared state, and that replies
 // which are not ours, or malformed, do nothing they should not.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
 

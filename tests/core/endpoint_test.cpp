@@ -1,6 +1,6 @@
 // The UDP endpoint over real loopback sockets on high ports.
 
-#include "link/endpoint.h"
+#include "protocol/endpoint.h"
 #include "link/user_interface.h"
 
 #include <gtest/gtest.h>

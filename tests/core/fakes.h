@@ -2,12 +2,12 @@
 // Test doubles for the link layer: an in-memory datagram port and a user
 // interface that records everything shown to the user.
 
-#include "config/device_config.h"
-#include "link/datagram_port.h"
+#include "protocol/device_config.h"
+#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include <algorithm>
 #include <cstdint>

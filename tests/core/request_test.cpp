@@ -1,6 +1,6 @@
 // Every request type, byte for byte, against datagrams written out by hand.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
 

@@ -1,8 +1,8 @@
 // The Login Terminal's rules: the echo of the typed line, the display text, the
 // prompt before a line, and the recording of the login script with request 5.
 
-#include "config/device_config.h"
-#include "connect/terminal_recorder.h"
+#include "protocol/device_config.h"
+#include "selftest/terminal_recorder.h"
 #include "core/fakes.h"
 
 #include <gtest/gtest.h>

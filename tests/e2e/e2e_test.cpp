@@ -6,10 +6,10 @@
 // the script also names the PC's interfaces and the LAN's namespace for the
 // tests that change the PC's routes or send from another host.
 
-#include "config/device_config.h"
-#include "link/endpoint.h"
+#include "protocol/device_config.h"
+#include "protocol/endpoint.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
 #include "sim_launcher.h"
 #include "traffic.h"

@@ -3,8 +3,8 @@
 // every request it sends, a hostile host that floods the utility with replies
 // nobody asked for, and the process's resident memory. Plain POSIX, no Qt.
 
-#include "link/endpoint.h"
-#include "link/wire.h"
+#include "protocol/endpoint.h"
+#include "protocol/wire.h"
 
 #include <arpa/inet.h>
 #include <atomic>

@@ -9,11 +9,11 @@
 #include "gui/gui_test_support.h"
 #include "gui/real_utility.h"
 
-#include "config/config_dlg.h"
-#include "connect/practice_dlg.h"
-#include "devices/admin_login_dlg.h"
-#include "devices/device_list_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/config/config_dlg.h"
+#include "gui/selftest/practice_dlg.h"
+#include "gui/devices/admin_login_dlg.h"
+#include "gui/devices/device_list_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -4,12 +4,12 @@
 // builders, a message recorder, and scripts that act inside a modal dialog and
 // must have run.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "devices/devices_state.h"
 #include "link/link.h"
-#include "ui/message_box.h"
-#include "ui/qt_user_interface.h"
+#include "gui/common/message_box.h"
+#include "gui/common/qt_user_interface.h"
 
 #include <QApplication>
 #include <QDialog>

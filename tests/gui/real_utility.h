@@ -3,13 +3,13 @@
 // without the main frame: what the tests over real sockets and the benchmark
 // driver run the dialogs with.
 
-#include "devices/device_list_dlg.h"
+#include "gui/devices/device_list_dlg.h"
 #include "devices/devices_state.h"
 #include "e2e/traffic.h"
-#include "link/endpoint.h"
+#include "protocol/endpoint.h"
 #include "link/link.h"
-#include "ui/qt_user_interface.h"
-#include "ui/reply_pump.h"
+#include "gui/common/qt_user_interface.h"
+#include "gui/common/reply_pump.h"
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -6,9 +6,9 @@
 #include "gui_test_support.h"
 #include "real_utility.h"
 
-#include "devices/device_list_dlg.h"
+#include "gui/devices/device_list_dlg.h"
 #include "e2e/traffic.h"
-#include "link/endpoint.h"
+#include "protocol/endpoint.h"
 #include "sim_launcher.h"
 
 #include <QCoreApplication>

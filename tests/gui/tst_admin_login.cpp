@@ -3,7 +3,7 @@
 
 #include "gui_test_support.h"
 
-#include "devices/admin_login_dlg.h"
+#include "gui/devices/admin_login_dlg.h"
 
 #include <QLineEdit>
 #include <QPushButton>

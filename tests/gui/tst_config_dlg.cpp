@@ -4,12 +4,12 @@
 
 #include "gui_test_support.h"
 
-#include "config/advance_dlg.h"
-#include "config/config_dlg.h"
-#include "config/login_script_dlg.h"
-#include "config/password_dlg.h"
-#include "connect/practice_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/config/advance_dlg.h"
+#include "gui/config/config_dlg.h"
+#include "gui/config/login_script_dlg.h"
+#include "gui/config/password_dlg.h"
+#include "gui/selftest/practice_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,10 +3,10 @@
 
 #include "gui_test_support.h"
 
-#include "config/advance_dlg.h"
+#include "gui/config/advance_dlg.h"
 #include "config/login_script.h"
-#include "config/login_script_dlg.h"
-#include "config/password_dlg.h"
+#include "gui/config/login_script_dlg.h"
+#include "gui/config/password_dlg.h"
 
 #include <QApplication>
 #include <QCheckBox>

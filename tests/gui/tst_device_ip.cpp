@@ -2,8 +2,8 @@
 
 #include "gui_test_support.h"
 
-#include "devices/device_ip_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/devices/device_ip_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QPushButton>

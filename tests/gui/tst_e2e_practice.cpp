@@ -5,10 +5,10 @@
 
 #include "simulator_rig.h"
 
-#include "config/config_dlg.h"
-#include "config/login_script_dlg.h"
-#include "connect/login_terminal_dlg.h"
-#include "connect/practice_dlg.h"
+#include "gui/config/config_dlg.h"
+#include "gui/config/login_script_dlg.h"
+#include "gui/selftest/login_terminal_dlg.h"
+#include "gui/selftest/practice_dlg.h"
 
 #include <QLabel>
 #include <QLineEdit>

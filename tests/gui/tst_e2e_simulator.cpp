@@ -4,12 +4,12 @@
 
 #include "simulator_rig.h"
 
-#include "config/config_dlg.h"
-#include "devices/admin_login_dlg.h"
-#include "devices/device_ip_dlg.h"
-#include "devices/device_list_dlg.h"
-#include "devices/status_monitor_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/config/config_dlg.h"
+#include "gui/devices/admin_login_dlg.h"
+#include "gui/devices/device_ip_dlg.h"
+#include "gui/devices/device_list_dlg.h"
+#include "gui/devices/status_monitor_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QListWidget>

@@ -5,8 +5,8 @@
 
 #include "simulator_rig.h"
 
-#include "devices/device_list_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/devices/device_list_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>

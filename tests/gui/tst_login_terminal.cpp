@@ -5,8 +5,8 @@
 
 #include "gui_test_support.h"
 
-#include "connect/login_terminal_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/selftest/login_terminal_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

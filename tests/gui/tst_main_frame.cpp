@@ -2,10 +2,10 @@
 
 #include "gui_test_support.h"
 
-#include "app/app_state.h"
-#include "app/main_frame.h"
-#include "ui/reply_pump.h"
-#include "ui/window_timers.h"
+#include "gui/app/app_state.h"
+#include "gui/app/main_frame.h"
+#include "gui/common/reply_pump.h"
+#include "gui/common/window_timers.h"
 
 #include <QAction>
 #include <QtTest>

@@ -4,9 +4,9 @@
 
 #include "gui_test_support.h"
 
-#include "connect/login_terminal_dlg.h"
-#include "connect/practice_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/selftest/login_terminal_dlg.h"
+#include "gui/selftest/practice_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,8 +2,8 @@
 
 #include "gui_test_support.h"
 
-#include "devices/status_monitor_dlg.h"
-#include "ui/window_timers.h"
+#include "gui/devices/status_monitor_dlg.h"
+#include "gui/common/window_timers.h"
 
 #include <QListWidget>
 #include <QPushButton>

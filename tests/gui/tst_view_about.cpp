@@ -3,11 +3,11 @@
 
 #include "gui_test_support.h"
 
-#include "app/about_dlg.h"
-#include "app/app_state.h"
-#include "app/setup_app.h"
-#include "app/setup_view.h"
-#include "link/endpoint.h"
+#include "gui/app/about_dlg.h"
+#include "gui/app/app_state.h"
+#include "gui/app/setup_app.h"
+#include "gui/app/setup_view.h"
+#include "protocol/endpoint.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
-# Checks the include rules between the layers of the code:
-#   app -> dialog folders (devices, config, connect) -> ui -> the Qt-free core
-# - a core file (one of varn_core's sources) includes no Qt header and nothing
-#   outside the core;
-# - ui/ includes only ui/ and the core;
-# - no dialog folder includes app/;
+# Checks what the compiler cannot about the layers of the code. The compiler
+# keeps the main rule: varn_core's only include root is src/core and it links
+# no Qt, so a core file that names a widget header or Qt does not build. This
+# script keeps the rest:
+# - every source of varn_core lies in src/core, and a core file reaches nothing
+#   outside src/core, not even by a relative path;
+# - gui files include the core by its own root, never as "core/...";
+# - gui/common includes only gui/common and the core;
+# - no dialog folder of gui/ includes gui/app;
 # - the appliance simulator includes nothing from src/ (it has its own codec);
 # - the command-line tool includes only the core, and no Qt.
-# Usage: check_layering.sh SOURCE_ROOT CORE_SOURCES_FILE
-# CORE_SOURCES_FILE lists varn_core's sources, one absolute path a line.
+# Usage: check_layering.sh SOURCE_ROOT CORE_SOURCES_FILE CORE_DIR
+# CORE_SOURCES_FILE lists varn_core's sources, one a line, relative to CORE_DIR
+# (the folder of varn_core's CMakeLists) unless absolute.
 set -uo pipefail
 
-root=$1
+root=$(realpath "$1")
 core_list=$2
+core_dir=$3
 src="$root/src"
 failures=0
-
-declare -A core=()
-while IFS= read -r f; do
-    [ -n "$f" ] && core["${f#"$src"/}"]=1
-done < <(tr ';' '\n' < "$core_list")
 
 fail() {
     echo "$1: $2"
@@ -37,64 +37,81 @@ is_qt() {
     [[ $1 =~ ^Q[A-Za-z]*(/|$) || $1 =~ ^Qt ]]
 }
 
-check_core_file() {
-    local rel=$1 file="$src/$1"
-    while IFS=$'\t' read -r line kind path; do
-        if [ "$kind" = a ]; then
-            is_qt "$path" && fail "src/$rel:$line" "core file includes Qt header <$path>"
-        elif [[ $path == ui_* ]]; then
-            fail "src/$rel:$line" "core file includes a dialog template \"$path\""
-        elif [ -z "${core[$path]:-}" ]; then
-            fail "src/$rel:$line" "core file includes \"$path\", which is not in the core"
-        fi
-    done < <(includes "$file")
+sources() {
+    find "$1" \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort
 }
 
-for rel in "${!core[@]}"; do
-    [ -f "$src/$rel" ] && check_core_file "$rel"
-done
+while IFS= read -r f; do
+    [ -n "$f" ] || continue
+    [[ $f == /* ]] || f="$core_dir/$f"
+    f=$(realpath -m "$f")
+    [[ $f == "$src/core/"* ]] || fail "${f#"$root"/}" "a source of varn_core outside src/core"
+done < <(tr ';' '\n' <"$core_list")
+
+# Core headers are named from src/core; this one must exist there.
+in_core() {
+    [ -f "$src/core/$1" ]
+}
 
 while IFS= read -r file; do
-    rel=${file#"$src"/}
-    [ -n "${core[$rel]:-}" ] && continue
-    folder=${rel%%/*}
+    rel=${file#"$root"/}
+    while IFS=$'\t' read -r line kind path; do
+        if [ "$kind" = a ]; then
+            is_qt "$path" && fail "$rel:$line" "core file includes Qt header <$path>"
+        elif [[ $path == ../* || $path == */../* ]]; then
+            # Relative to the file itself: it must stay inside the core.
+            resolved=$(realpath -m "$(dirname "$file")/$path")
+            [[ $resolved == "$src/core/"* ]] ||
+                fail "$rel:$line" "core file reaches \"$path\" outside the core"
+        elif [[ $path == */* ]] && ! in_core "$path" && [ ! -f "$(dirname "$file")/$path" ]; then
+            fail "$rel:$line" "core file includes \"$path\", which is not in the core"
+        fi
+    done < <(includes "$file")
+done < <(sources "$src/core")
+
+while IFS= read -r file; do
+    rel=${file#"$root"/}
+    folder=${rel#src/gui/}
+    folder=${folder%%/*}
     while IFS=$'\t' read -r line kind path; do
         [ "$kind" = q ] || continue
+        [[ $path == core/* ]] && fail "$rel:$line" "gui includes \"$path\" (the core is named from its own root)"
         case $folder in
-        ui)
-            if [[ $path == */* && $path != ui/* && -z "${core[$path]:-}" ]]; then
-                fail "src/$rel:$line" "ui/ includes \"$path\" (only ui/ and the core)"
+        common)
+            if [[ $path == gui/* && $path != gui/common/* ]]; then
+                fail "$rel:$line" "gui/common includes \"$path\" (only gui/common and the core)"
             fi
             ;;
-        devices | config | connect)
-            [[ $path == app/* ]] && fail "src/$rel:$line" "a dialog folder includes \"$path\""
+        devices | config | selftest)
+            [[ $path == gui/app/* ]] && fail "$rel:$line" "a dialog folder includes \"$path\""
             ;;
         esac
     done < <(includes "$file")
-done < <(find "$src" -name '*.h' -o -name '*.cpp' | sort)
+done < <(sources "$src/gui")
 
 while IFS= read -r file; do
     while IFS=$'\t' read -r line kind path; do
-        if [[ $path =~ ^(link|config|devices|connect|ui|app)/ || $path == *src/* ]]; then
+        [ "$kind" = q ] || continue
+        if [[ $path == gui/* || $path == *src/* ]] || in_core "$path"; then
             fail "${file#"$root"/}:$line" "the simulator includes the utility's \"$path\""
         fi
     done < <(includes "$file")
-done < <(find "$root/tools/appliance-sim" -name '*.h' -o -name '*.cpp' | sort)
+done < <(sources "$root/tools/appliance-sim")
 
 if [ -d "$root/tools/varnctl" ]; then
     while IFS= read -r file; do
         while IFS=$'\t' read -r line kind path; do
             if [ "$kind" = a ]; then
                 is_qt "$path" && fail "${file#"$root"/}:$line" "varnctl includes Qt <$path>"
-            elif [[ $path == */* && -z "${core[$path]:-}" ]]; then
+            elif [[ $path == */* ]] && ! in_core "$path"; then
                 fail "${file#"$root"/}:$line" "varnctl includes \"$path\", which is not in the core"
             fi
         done < <(includes "$file")
-    done < <(find "$root/tools/varnctl" -name '*.h' -o -name '*.cpp' | sort)
+    done < <(sources "$root/tools/varnctl")
 fi
 
 if [ "$failures" -gt 0 ]; then
     echo "layering: $failures include(s) break the layers"
     exit 1
 fi
-echo "layering: ${#core[@]} core files and every folder keep their includes"
+echo "layering: src/core, src/gui, the simulator and varnctl keep their includes"

@@ -4,9 +4,9 @@
 // the utility ends the simulator. Without a display it runs headless for a few
 // seconds and prints what the utility found.
 
-#include "app/app_main.h"
+#include "gui/app/app_main.h"
 #include "link/link.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include "sim_launcher.h"
 

@@ -1,6 +1,6 @@
 #include "backup.h"
 
-#include "link/wire.h"
+#include "protocol/wire.h"
 #include "text.h"
 
 #include <array>

@@ -5,7 +5,7 @@
 // for people and must agree with the block, so that a hand edit of the view
 // (which would not be restored) is refused rather than silently ignored.
 
-#include "config/device_config.h"
+#include "protocol/device_config.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #include "cli.h"
 
 #include "devices/octet_field.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // The command line of varnctl: what each command takes, its help text, and the
 // exit statuses scripts can rely on.
 
-#include "link/endpoint.h"
+#include "protocol/endpoint.h"
 
 #include <cstdint>
 #include <optional>

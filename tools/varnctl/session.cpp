@@ -1,6 +1,6 @@
 #include "session.h"
 
-#include "devices/request_plans.h"
+#include "link/request_plans.h"
 
 #include <cerrno>
 #include <chrono>

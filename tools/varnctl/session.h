@@ -5,10 +5,10 @@
 // waiting step looks at the shared state when its time comes, exactly as the
 // dialogs do on their timers.
 
-#include "config/device_config.h"
-#include "link/endpoint.h"
+#include "protocol/device_config.h"
+#include "protocol/endpoint.h"
 #include "link/link.h"
-#include "link/practice_state.h"
+#include "selftest/selftest_state.h"
 #include "link/request_poll.h"
 #include "link/user_interface.h"
 

@@ -5,7 +5,7 @@
 #include "cli.h"
 #include "interfaces.h"
 #include "link/device_state.h"
-#include "link/wire.h"
+#include "protocol/wire.h"
 #include "output.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,247 @@
+#include "protocol/endpoint.h"
+
+#include "link/user_interface.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace varn {
+
+namespace {
+
+sockaddr_in socketAddress(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = address;
+    return sa;
+}
+
+// The errors of a send whose chosen source address the system will not use.
+bool sourceRefused(int error) {
+    return error == ENETUNREACH || error == EINVAL || error == EADDRNOTAVAIL;
+}
+
+void enableBroadcast(int fd) {
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+}
+
+// Learns the address of the interface that would carry a datagram to `probe`:
+// connecting a UDP socket sends nothing but makes the system choose the route.
+// 0, or errno when no socket could be had for it.
+int learnLocalAddress(const EndpointSettings& settings, UserInterface& ui, std::uint32_t* address) {
+    *address = 0;
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        return errno;
+    }
+    sockaddr_in any = socketAddress(INADDR_ANY, settings.localPort);
+    (void)bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any);
+    // Linux refuses a connect to a broadcast address without SO_BROADCAST.
+    enableBroadcast(fd);
+    sockaddr_in probe = socketAddress(settings.probeAddress, settings.devicePort);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&probe), sizeof probe) != 0) {
+        ui.showMessage("Connect Call fail !", MessageIcon::Warning);
+    }
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+        *address = local.sin_addr.s_addr;
+    }
+    close(fd);
+    return 0;
+}
+
+// A flood of replies must not overflow the system's default buffer (about
+// 200 KB, which dropped datagrams at 20 k/s). SO_RCVBUFFORCE may pass the
+// system's ceiling (net.core.rmem_max) but needs CAP_NET_ADMIN; SO_RCVBUF is
+// capped by that ceiling.
+void enlargeReceiveBuffer(int fd) {
+    int bytes = kReceiveBufferBytes;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+        (void)setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+}
+
+std::string programPath() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) {
+        return "the program";
+    }
+    path[n] = '\0';
+    return path;
+}
+
+// Why port `port` could not be had, and what the user can do about it.
+std::string portMessage(std::uint16_t port, int error) {
+    char text[1024];
+    const int n = std::snprintf(text, sizeof text,
+                                "VARN : Can not listen on UDP port %u (%s, error %d). Replies from "
+                                "the devices may be lost.",
+                                unsigned(port), std::strerror(error), error);
+    std::string message(text, std::size_t(std::max(n, 0)));
+    if (error == EADDRINUSE) {
+        message += " Another program holds the port, perhaps another copy of this one. Close it "
+                   "and start this program again.";
+    } else if (error == EACCES || error == EPERM) {
+        message += " Run this program as root, or give it the right to use the port:\n"
+                   "setcap cap_net_bind_service=+ep " +
+                   programPath();
+    }
+    return message;
+}
+
+} // namespace
+
+UdpEndpoint::UdpEndpoint(EndpointSettings s, UserInterface& ui) : settings(s), ui_(ui) {}
+
+UdpEndpoint::~UdpEndpoint() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+int UdpEndpoint::openEndpoint(SocketWatcher* window) {
+    if (int error = learnLocalAddress(settings, ui_, &localAddress); error != 0) {
+        socketError = error;
+        return -1;
+    }
+
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        socketError = errno;
+        return -1;
+    }
+    enableBroadcast(fd);
+    enlargeReceiveBuffer(fd);
+    // Pending datagrams are read until the socket is empty, so reads never block.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (window == nullptr || !window->watchSocket(fd)) {
+        socketError = window == nullptr ? EINVAL : EBADF;
+        close(fd);
+        return -1;
+    }
+    fd_ = fd;
+    watcher_ = window;
+
+    // The wildcard address hears both the appliances' unicast answers and
+    // broadcasts (an appliance on another network may answer by broadcast; our
+    // own discovery broadcast comes back too and is dropped by its type).
+    sockaddr_in any = socketAddress(INADDR_ANY, settings.localPort);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
+        // The appliances answer to port 777 as well as to the sender's port; a
+        // socket that cannot have the port silently misses the former, so say it.
+        ui_.showMessage(portMessage(settings.localPort, errno), MessageIcon::Warning);
+    }
+
+    endpointReady = 1;
+    return 0;
+}
+
+int UdpEndpoint::closeEndpoint() {
+    if (watcher_ != nullptr) {
+        watcher_->unwatchSocket();
+        watcher_ = nullptr;
+    }
+    int result = 0;
+    if (fd_ >= 0) {
+        if (close(fd_) != 0 && errno != EINTR) {
+            ui_.showMessage("Can't terminate WinSock DLL", MessageIcon::Warning);
+            result = -1;
+        }
+        fd_ = -1;
+    }
+    endpointReady = 0;
+    return result;
+}
+
+int UdpEndpoint::sendDatagram(const std::uint8_t* buffer, std::size_t length,
+                              std::uint32_t address) {
+    int error = EMSGSIZE;
+    if (length <= kDatagramSize) {
+        const bool broadcast = address == kBroadcastAddress;
+        sockaddr_in to =
+            socketAddress(broadcast ? settings.broadcastAddress : address, settings.devicePort);
+        iovec iov{const_cast<std::uint8_t*>(buffer), length};
+        msghdr msg{};
+        msg.msg_name = &to;
+        msg.msg_namelen = sizeof to;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        // Broadcasts leave by the interface of our LAN address, as they would
+        // from a socket bound to it, wherever the default route leads.
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        if (broadcast && localAddress != 0) {
+            msg.msg_control = control;
+            msg.msg_controllen = sizeof control;
+            cmsghdr* cm = CMSG_FIRSTHDR(&msg);
+            cm->cmsg_level = IPPROTO_IP;
+            cm->cmsg_type = IP_PKTINFO;
+            cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo info{};
+            info.ipi_spec_dst.s_addr = localAddress;
+            std::memcpy(CMSG_DATA(cm), &info, sizeof info);
+        }
+        ssize_t sent = sendmsg(fd_, &msg, 0);
+        if (sent < 0 && msg.msg_control != nullptr && sourceRefused(errno)) {
+            // localAddress is not (or no longer) one of ours: a discovery reply
+            // can set it. Let the route choose the source instead.
+            msg.msg_control = nullptr;
+            msg.msg_controllen = 0;
+            sent = sendmsg(fd_, &msg, 0);
+        }
+        if (sent == static_cast<ssize_t>(length)) {
+            sendFailureShown_ = false;
+            return 0;
+        }
+        error = errno;
+    }
+    // Said once until a send succeeds again: without a network every re-probe
+    // would bring the same box back.
+    if (endpointReady == 1 && !sendFailureShown_) {
+        sendFailureShown_ = true;
+        char text[64];
+        std::snprintf(text, sizeof text, "Failed to send datagram out #%d", error);
+        ui_.showMessage(text, MessageIcon::Warning);
+    }
+    return -1;
+}
+
+int UdpEndpoint::receiveDatagram(std::uint8_t* buffer, std::size_t size, DatagramInfo* info) {
+    if (fd_ < 0) {
+        return -1;
+    }
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = recvfrom(fd_, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                             &fromLength);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        // Anything that does not begin with the magic is not ours: skip it.
+        if (static_cast<std::size_t>(n) >= kMagicSize &&
+            std::memcmp(buffer, kMagic, kMagicSize) == 0) {
+            if (info != nullptr) {
+                info->length = static_cast<std::size_t>(n);
+                info->source = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
+            }
+            return 0;
+        }
+    }
+}
+
+} // namespace varn

@@ -1,0 +1,145 @@
+#include "selftest/terminal_recorder.h"
+
+#include "link/link.h"
+#include "selftest/selftest_state.h"
+#include "protocol/wire.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace varn {
+
+namespace {
+
+std::string_view upToNul(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// The write position, kept inside the buffer with room for its NUL.
+std::size_t endOf(const PracticeState& practice) {
+    return std::min(practice.terminalEnd, kTerminalTextSize - 1);
+}
+
+} // namespace
+
+bool echoTypedLine(PracticeState& practice, std::string_view typed) {
+    typed = upToNul(typed.substr(0, kTypedLineSize));
+    if (typed == std::string_view(practice.lastTypedLine))
+        return false;
+    std::memcpy(practice.lastTypedLine, typed.data(), typed.size());
+    practice.lastTypedLine[typed.size()] = 0;
+    if (practice.terminalText) {
+        const std::size_t end = endOf(practice);
+        const std::size_t n = std::min(typed.size(), kTerminalTextSize - 1 - end);
+        std::memcpy(practice.terminalText.get() + end, typed.data(), n);
+        practice.terminalText[end + n] = 0;
+    }
+    practice.terminalDirty = true;
+    return true;
+}
+
+std::string terminalDisplayText(const PracticeState& practice) {
+    if (!practice.terminalText)
+        return {};
+    const char* text = practice.terminalText.get();
+    const std::size_t end = endOf(practice);
+    std::string raw;
+    raw.reserve(end + kTypedLineSize);
+    std::copy_if(text, text + end, std::back_inserter(raw), [](char c) { return c != 0; });
+    for (std::size_t i = end; i < kTerminalTextSize && text[i] != 0; ++i)
+        raw += text[i];
+
+    // CR LF, a lone CR and a lone LF each end a line.
+    std::string shown;
+    shown.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r') {
+            shown += '\n';
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
+        } else {
+            shown += raw[i];
+        }
+    }
+    return shown;
+}
+
+namespace {
+
+// The prompt before a typed line: the last up to 8 characters before end, with
+// every NUL, carriage return and line feed turned into a blank in text itself.
+std::string takePrompt(char* text, std::size_t end) {
+    const std::size_t n = std::min(end, DeviceConfig::kScriptPromptSize);
+    char* prompt = text + end - n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (prompt[i] == '\0' || prompt[i] == '\r' || prompt[i] == '\n')
+            prompt[i] = ' ';
+    }
+    return std::string(prompt, n);
+}
+
+} // namespace
+
+LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std::string_view line) {
+    practice.unrecordedLine.reset();
+    std::string prompt;
+    if (practice.terminalText) {
+        const std::size_t end = endOf(practice);
+        practice.terminalText[end] = 0; // the echo is cut off
+        prompt = takePrompt(practice.terminalText.get(), end);
+    }
+
+    std::uint8_t* prompts = config.data() + DeviceConfig::kScriptPrompts;
+    std::uint8_t* offsets = config.data() + DeviceConfig::kScriptOffsets;
+    std::uint8_t* responses = config.data() + DeviceConfig::kScriptResponses;
+    constexpr int kPairs = int(DeviceConfig::kScriptPairs);
+
+    // The prompt has no NUL left, so comparing over its length is comparing the
+    // text up to there.
+    int slot = -1;
+    for (int i = 0; i < kPairs && slot < 0; ++i) {
+        if (std::memcmp(prompts + std::size_t(i) * DeviceConfig::kScriptPromptSize, prompt.data(),
+                        prompt.size()) == 0)
+            slot = i;
+    }
+    const bool isNew = slot < 0;
+    if (isNew) {
+        // The slot after the last one used; scriptSlot is shared state, so any
+        // value must lead to a slot or to a refusal, never to an overflow.
+        slot = std::clamp(practice.scriptSlot, -1, kPairs) + 1;
+    } else {
+        practice.scriptSlot = slot;
+    }
+
+    const auto refuse = [&](LineRecord why) {
+        practice.unrecordedLine = std::string(line);
+        return why;
+    };
+    if (slot >= kPairs)
+        return refuse(LineRecord::NoFreePrompt);
+    const std::size_t begin = slot == 0 ? 0 : offsets[slot];
+    if (begin > DeviceConfig::kScriptResponsesSize ||
+        line.size() > DeviceConfig::kScriptResponsesSize - begin)
+        return refuse(LineRecord::NoRoomForResponse);
+
+    if (isNew) {
+        config.setScriptPrompt(slot, prompt);
+        practice.scriptSlot = slot;
+    }
+    std::memcpy(responses + begin, line.data(), line.size());
+    const auto newEnd = std::uint8_t(begin + line.size());
+    offsets[slot + 1] = newEnd;
+    for (int k = slot + 2; k < int(DeviceConfig::kScriptOffsetCount); ++k)
+        offsets[k] = std::max(offsets[k], newEnd);
+    return LineRecord::Recorded;
+}
+
+LineRecord enterLine(Link& link, std::string_view line) {
+    const LineRecord r =
+        recordEnteredLine(link.practice(), link.config(), line.substr(0, kEnteredLineSize));
+    link.sendRequest(kTerminalResponse);
+    return r;
+}
+
+} // namespace varn

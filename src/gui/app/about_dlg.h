@@ -1,0 +1,20 @@
+#pragma once
+// The About box: icon, product, program and version.
+
+#include "gui/common/setup_dialog.h"
+
+#include <memory>
+
+namespace Ui {
+class CAboutDlg;
+}
+
+class CAboutDlg : public SetupDialog {
+    Q_OBJECT
+  public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+    ~CAboutDlg() override;
+
+  private:
+    std::unique_ptr<Ui::CAboutDlg> ui_;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The process's instances as the shell hands them down: made once at start-up
+// (runSetup), given to the frame and the view, and from them to the dialogs.
+
+#include "gui/app/app_state.h"
+
+struct DevicesState;
+namespace varn {
+class Link;
+class UdpEndpoint;
+} // namespace varn
+
+struct SetupContext {
+    varn::UdpEndpoint& endpoint;
+    varn::Link& link;
+    DevicesState& devices;
+    AppState& app;
+};
+
+// Runs the Device List modally on the context's link and state; the endpoint is
+// opened for the window in app.notifyWindow.
+void runDeviceList(SetupContext& context);

@@ -1,0 +1,89 @@
+#include "gui/config/advance_dlg.h"
+
+#include "protocol/device_config.h"
+#include "config/field_rules.h"
+#include "gui/common/field_support.h"
+#include "gui/common/message_box.h"
+#include "ui_advance_dlg.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+CAdvanceDlg::CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent)
+    : SetupDialog(parent), config_(config), ui_(std::make_unique<Ui::CAdvanceDlg>()) {
+    ui_->setupUi(this);
+    finishSetup();
+    idleMinutes_ = config_.idleMinutes();
+    alternative1_ = config_.alternativeNumber(1);
+    alternative2_ = config_.alternativeNumber(2);
+    tries_ = config_.alternativeTries();
+
+    connect(ui_->id1, &QPushButton::clicked, this, &CAdvanceDlg::accept);
+    connect(ui_->id2, &QPushButton::clicked, this, &CAdvanceDlg::reject);
+    connect(ui_->id1130, &QRadioButton::clicked, this, [this] { setAlternativesEnabled(false); });
+    connect(ui_->id1125, &QRadioButton::clicked, this, [this] { setAlternativesEnabled(true); });
+}
+
+CAdvanceDlg::~CAdvanceDlg() = default;
+
+void CAdvanceDlg::initDialog() {
+    const int limit = int(varn::kAlternativeNumberMaxText);
+    ui_->id1123->setMaxLength(limit);
+    ui_->id1124->setMaxLength(limit);
+    ui_->id1029->setText(QString::number(idleMinutes_));
+    ui_->id1124->setText(fromDeviceText(alternative2_));
+    ui_->id1123->setText(fromDeviceText(alternative1_));
+    ui_->id1126->setText(QString::number(tries_));
+
+    ui_->id1127->setChecked(config_.blindDial());
+    const bool alternatives = config_.useAlternativeNumbers();
+    (alternatives ? ui_->id1125 : ui_->id1130)->setChecked(true);
+    setAlternativesEnabled(alternatives);
+}
+
+void CAdvanceDlg::paintRule() {
+    focusAndSelect(ui_->id1029);
+}
+
+void CAdvanceDlg::setAlternativesEnabled(bool enabled) {
+    ui_->id1123->setEnabled(enabled);
+    ui_->id1124->setEnabled(enabled);
+    ui_->id1126->setEnabled(enabled);
+}
+
+void CAdvanceDlg::accept() {
+    varn::AdvanceFields fields;
+    fields.idleMinutes = toDeviceText(ui_->id1029->text());
+    fields.alternative1 = toDeviceText(ui_->id1123->text());
+    fields.alternative2 = toDeviceText(ui_->id1124->text());
+    fields.tries = toDeviceText(ui_->id1126->text());
+    fields.blindDial = ui_->id1127->isChecked();
+    fields.useAlternativeNumbers = ui_->id1125->isChecked();
+
+    const varn::AdvanceCheck check = varn::checkAdvanceFields(fields);
+    QLineEdit* failed = nullptr;
+    switch (check.failed) {
+    case varn::AdvanceCheck::IdleMinutes:
+        failed = ui_->id1029;
+        break;
+    case varn::AdvanceCheck::Alternative2:
+        failed = ui_->id1124;
+        break;
+    case varn::AdvanceCheck::Alternative1:
+        failed = ui_->id1123;
+        break;
+    case varn::AdvanceCheck::Tries:
+        failed = ui_->id1126;
+        break;
+    case varn::AdvanceCheck::None:
+        break;
+    }
+    if (failed != nullptr) {
+        showMessageBox(fromDeviceText(check.message), QMessageBox::Warning);
+        focusAndSelect(failed);
+        return;
+    }
+    varn::storeAdvanceFields(config_, fields, check);
+    SetupDialog::accept();
+}

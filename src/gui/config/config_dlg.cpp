@@ -1,0 +1,266 @@
+#include "gui/config/config_dlg.h"
+
+#include "gui/config/advance_dlg.h"
+#include "gui/config/login_script_dlg.h"
+#include "gui/config/password_dlg.h"
+#include "gui/selftest/practice_dlg.h"
+#include "link/request_plans.h"
+#include "link/link.h"
+#include "gui/common/field_support.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_timers.h"
+#include "ui_config_dlg.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <cstring>
+
+namespace {
+const int kNameLimit = 12;
+const int kPhoneLimit = 16;
+const int kUserNameLimit = 32;
+const int kPasswordLimit = 48;
+const std::size_t kFirmwareVersionMax = 16;
+} // namespace
+
+CConfigDlg::CConfigDlg(varn::Link& link, QWidget* parent)
+    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CConfigDlg>()),
+      saveWait_(timers(), TIMER_SAVE, link, saveTicksLeft_) {
+    ui_->setupUi(this);
+    finishSetup();
+    octets_ = {ui_->id1018, ui_->id1024, ui_->id1025, ui_->id1026};
+
+    const varn::DeviceConfig& config = link_.config();
+    values_.deviceName = config.deviceName();
+    const char* version = link_.proxyFirmwareVersion;
+    firmwareVersion_.assign(version, strnlen(version, kFirmwareVersionMax));
+    for (int i = 0; i < 4; ++i) {
+        values_.octets[std::size_t(i)] = std::to_string(config.lanIpOctet(i));
+    }
+    values_.phoneNumber = config.phoneNumber();
+    if (config.inLoginMode(varn::LoginMode::Ppp)) {
+        values_.userName = config.pppUserName();
+        values_.password = config.pppPassword();
+    }
+
+    connect(ui_->id1010, &QLineEdit::textChanged, this, &CConfigDlg::onNameChanged);
+    for (int i = 0; i < 4; ++i) {
+        connect(octets_[i], &QLineEdit::textChanged, this, [this, i] { onOctetChanged(i); });
+    }
+    connect(ui_->id1012, &QLineEdit::textChanged, this, &CConfigDlg::onPhoneChanged);
+    connect(ui_->id1013, &QLineEdit::textChanged, this,
+            [this] { onAccountChanged(ui_->id1013, kUserNameLimit, ui_->id1001); });
+    connect(ui_->id1001, &QLineEdit::textChanged, this,
+            [this] { onAccountChanged(ui_->id1001, kPasswordLimit, ui_->id1013); });
+
+    connect(ui_->id1050, &QPushButton::clicked, this, &CConfigDlg::onSave);
+    connect(ui_->id2, &QPushButton::clicked, this, &CConfigDlg::reject);
+    connect(ui_->id1009, &QPushButton::clicked, this, &CConfigDlg::onAdvance);
+    connect(ui_->id1028, &QPushButton::clicked, this, &CConfigDlg::onSetPassword);
+    connect(ui_->id1008, &QPushButton::clicked, this, &CConfigDlg::onVerify);
+    connect(ui_->id1073, &QPushButton::clicked, this, &CConfigDlg::onLoginScript);
+}
+
+CConfigDlg::~CConfigDlg() = default;
+
+void CConfigDlg::initDialog() {
+    ui_->id1010->setText(fromDeviceText(values_.deviceName));
+    for (int i = 0; i < 4; ++i) {
+        octets_[i]->setText(fromDeviceText(values_.octets[std::size_t(i)]));
+    }
+    ui_->id1012->setText(fromDeviceText(values_.phoneNumber));
+    ui_->id1001->setText(fromDeviceText(values_.password));
+    ui_->id1013->setText(fromDeviceText(values_.userName));
+    ui_->id1111->setText(fromDeviceText(firmwareVersion_));
+    ui_->id1010->setMaxLength(kNameLimit);
+    ui_->id1012->setMaxLength(kPhoneLimit);
+    ui_->id1013->setMaxLength(kUserNameLimit);
+    ui_->id1001->setMaxLength(kPasswordLimit);
+    reachedByDigits_ = -1;
+
+    ui_->id1050->setEnabled(false);
+    const varn::DeviceConfig& config = link_.config();
+    if (config.bytes[varn::DeviceConfig::kPhoneNumber] == 0) {
+        ui_->id1008->setEnabled(false);
+        ui_->id1073->setEnabled(false);
+    }
+    if (config.inLoginMode(varn::LoginMode::Ppp)) {
+        ui_->id1073->setEnabled(false);
+    }
+}
+
+void CConfigDlg::paintRule() {
+    focusAndSelect(ui_->id1010);
+}
+
+void CConfigDlg::enableSave() {
+    ui_->id1050->setEnabled(true);
+    makeDefaultButton(ui_->id1050);
+}
+
+void CConfigDlg::onNameChanged() {
+    enableSave();
+    QLineEdit* name = ui_->id1010;
+    if (name->text().isEmpty()) {
+        ui_->id1050->setEnabled(false);
+    }
+    cutOneOver(name, kNameLimit);
+}
+
+void CConfigDlg::onOctetChanged(int i) {
+    enableSave();
+    QLineEdit* field = octets_[i];
+    const bool justReached = reachedByDigits_ == i;
+    reachedByDigits_ = -1;
+    const varn::OctetChange change =
+        varn::octetFieldChange(toDeviceText(field->text()), i, justReached);
+    if (change.text) {
+        field->setText(fromDeviceText(*change.text));
+    }
+    if (change.caretToEnd) {
+        field->setCursorPosition(int(field->text().size()));
+    }
+    if (change.moveOn) {
+        focusAndSelect(octets_[i + 1]);
+        reachedByDigits_ = change.text ? -1 : i + 1;
+    }
+}
+
+void CConfigDlg::onPhoneChanged() {
+    QLineEdit* phone = ui_->id1012;
+    if (phone->text().isEmpty()) {
+        ui_->id1050->setEnabled(false);
+        ui_->id1008->setEnabled(false);
+        ui_->id1073->setEnabled(false);
+        return;
+    }
+    enableSave();
+    ui_->id1008->setEnabled(true);
+    ui_->id1073->setEnabled(true);
+    makeDefaultButton(ui_->id1008);
+    cutOneOver(phone, kPhoneLimit);
+}
+
+void CConfigDlg::onAccountChanged(QLineEdit* field, int limit, QLineEdit* other) {
+    enableSave();
+    // Typing an account means logging in by PPP.
+    link_.config().setLoginMode(varn::LoginMode::Ppp);
+    if (cutOneOver(field, limit)) {
+        // still the same account being typed
+    } else if (!field->text().isEmpty()) {
+        ui_->id1073->setEnabled(false);
+    } else {
+        ui_->id1050->setEnabled(false);
+        if (other->text().isEmpty()) {
+            ui_->id1073->setEnabled(true);
+        }
+    }
+}
+
+varn::ConfigFields CConfigDlg::fieldTexts() const {
+    varn::ConfigFields fields;
+    fields.deviceName = toDeviceText(ui_->id1010->text());
+    for (int i = 0; i < 4; ++i) {
+        fields.octets[std::size_t(i)] = toDeviceText(octets_[i]->text());
+    }
+    fields.phoneNumber = toDeviceText(ui_->id1012->text());
+    fields.userName = toDeviceText(ui_->id1013->text());
+    fields.password = toDeviceText(ui_->id1001->text());
+    return fields;
+}
+
+void CConfigDlg::onSave() {
+    const varn::SaveResult result = varn::storeConfigFields(link_.config(), fieldTexts());
+    switch (result.outcome) {
+    case varn::SaveResult::NeedAccount:
+        showMessageBox(QStringLiteral("You have to key in 1. PPP Mode username & password, or 2. "
+                                      "Terminal Mode login script"),
+                       QMessageBox::Warning);
+        focusAndSelect(ui_->id1013);
+        return;
+    case varn::SaveResult::BadOctet:
+        showMessageBox(QStringLiteral("Invalid IP Address !"), QMessageBox::Warning);
+        focusAndSelect(octets_[result.octet]);
+        return;
+    case varn::SaveResult::Stored:
+        break;
+    }
+    // The write goes out once; only its acknowledgement ends the wait.
+    saveWait_.start(
+        varn::saveConfigPlan(), [this] { onSaveAnswered(); }, [this] { onSaveTimedOut(); });
+    setSixButtonsEnabled(false);
+}
+
+void CConfigDlg::onTimer(int id) {
+    saveWait_.expire(id);
+}
+
+void CConfigDlg::onSaveAnswered() {
+    accept();
+}
+
+void CConfigDlg::onSaveTimedOut() {
+    showMessageBox(QStringLiteral("No Reponse from device, configuration may be not "
+                                  "successfully saved !"),
+                   QMessageBox::Information);
+    setSixButtonsEnabled(true);
+}
+
+void CConfigDlg::setSixButtonsEnabled(bool enabled) {
+    for (QPushButton* b :
+         {ui_->id1050, ui_->id2, ui_->id1009, ui_->id1008, ui_->id1073, ui_->id1028}) {
+        b->setEnabled(enabled);
+    }
+}
+
+void CConfigDlg::reject() {
+    // Escape and the close box count as Cancel, which is unavailable while the
+    // appliance's acknowledgement of a save is awaited: the block may be stored
+    // there already.
+    if (!ui_->id2->isEnabled()) {
+        return;
+    }
+    saveWait_.stop();
+    link_.sendRequest(varn::kConfigCancelled);
+    SetupDialog::reject();
+}
+
+void CConfigDlg::editorAccepted(int result) {
+    if (result == Accepted) {
+        enableSave();
+    }
+}
+
+void CConfigDlg::onAdvance() {
+    CAdvanceDlg dialog(link_.config());
+    editorAccepted(dialog.exec());
+}
+
+void CConfigDlg::onSetPassword() {
+    CPasswordDlg dialog(link_.config());
+    editorAccepted(dialog.exec());
+}
+
+void CConfigDlg::onLoginScript() {
+    CLoginScriptDlg dialog(link_.config());
+    editorAccepted(dialog.exec());
+}
+
+bool CConfigDlg::obtainTerminalText() {
+    return link_.practice().obtainTerminalText();
+}
+
+void CConfigDlg::onVerify() {
+    varn::storeVerifyFields(link_.config(), fieldTexts());
+    if (!obtainTerminalText()) {
+        showMessageBox(QStringLiteral("VARN :  Memory Allocation Failed !"), QMessageBox::Warning);
+        return;
+    }
+    {
+        CPracticeDlg practice(link_);
+        if (practice.exec() != Rejected) {
+            enableSave();
+        }
+    }
+    link_.practice().releaseTerminalText();
+}

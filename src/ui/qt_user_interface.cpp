@@ -1,9 +1,0 @@
-#include "ui/qt_user_interface.h"
-
-#include "ui/message_box.h"
-
-void QtUserInterface::showMessage(const std::string& text, varn::MessageIcon icon) {
-    showMessageBox(QString::fromLatin1(text.c_str()), icon == varn::MessageIcon::Warning
-                                                          ? QMessageBox::Warning
-                                                          : QMessageBox::Information);
-}
