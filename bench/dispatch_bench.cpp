@@ -9,12 +9,12 @@
 // own broadcast coming back, a cut header, types without a handler or out of
 // range, terminal data with no self-test running).
 
-#include "protocol/device_config.h"
-#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
+#include "protocol/datagram_port.h"
+#include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/selftest_state.h"
 
 #include <benchmark/benchmark.h>
 
@@ -117,9 +117,9 @@ void BM_DispatchReply(benchmark::State& state) {
     CyclingPort port(mix);
     port.localAddress = varn::makeAddress(192, 168, 1, 10);
     varn::DeviceConfig config;
-    varn::PracticeState practice;
+    varn::SelfTestState selfTest;
     varn::SilentUserInterface ui;
-    varn::Link link(port, config, practice, ui);
+    varn::Link link(port, config, selfTest, ui);
     for (std::size_t i = 0; i < mix.size(); ++i) { // every appliance listed: the steady state
         link.dispatchReply();
     }

@@ -30,16 +30,16 @@
 
 #include "bench_support.h"
 
-#include "gui/app/app_main.h"
-#include "gui/devices/device_list_dlg.h"
 #include "devices/devices_state.h"
 #include "e2e/traffic.h"
-#include "gui/real_utility.h"
-#include "link/link.h"
-#include "sim_launcher.h"
+#include "gui/app/app_main.h"
 #include "gui/common/message_box.h"
 #include "gui/common/qt_user_interface.h"
 #include "gui/common/window_timers.h"
+#include "gui/devices/device_list_dlg.h"
+#include "gui/real_utility.h"
+#include "link/link.h"
+#include "sim_launcher.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -19,15 +19,15 @@
 // A message box dispatches the next step when it is a datagram; the Login
 // Terminal runs steps until it is cancelled or PPP is seen.
 
-#include "protocol/device_config.h"
-#include "selftest/terminal_recorder.h"
 #include "fuzz_support.h"
-#include "protocol/datagram_port.h"
 #include "link/device_state.h"
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
+#include "protocol/datagram_port.h"
+#include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/selftest_state.h"
+#include "selftest/terminal_recorder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -84,9 +84,9 @@ class NestingUi : public UserInterface {
   public:
     Harness* harness = nullptr;
     void showMessage(const std::string& text, MessageIcon) override;
-    void setPracticeControl(PracticeControl, bool) override {}
-    void setPracticeStatus(const std::string& text) override { check(!text.empty()); }
-    void startPracticeTimer(int, int) override {}
+    void setSelfTestControl(SelfTestControl, bool) override {}
+    void setSelfTestStatus(const std::string& text) override { check(!text.empty()); }
+    void startSelfTestTimer(int, int) override {}
     bool runLoginTerminal() override;
 };
 
@@ -156,7 +156,7 @@ struct FilledTables {
 
 class Harness {
   public:
-    Harness() : link_(port_, config_, practice_, ui_) {
+    Harness() : link_(port_, config_, selfTest_, ui_) {
         port_.link = &link_;
         ui_.harness = this;
     }
@@ -183,7 +183,7 @@ class Harness {
     StepPort port_;
     NestingUi ui_;
     DeviceConfig config_;
-    PracticeState practice_;
+    SelfTestState selfTest_;
     Link link_;
 
     fuzz::Input* in_ = nullptr;
@@ -207,19 +207,19 @@ bool NestingUi::runLoginTerminal() {
 void Harness::reset(std::uint8_t setup) {
     // The terminal buffer is kept from input to input: only its write position
     // matters to the link.
-    auto text = std::move(practice_.terminalText);
-    practice_ = PracticeState{};
-    practice_.terminalText = std::move(text);
-    if (!practice_.terminalText)
-        practice_.obtainTerminalText();
-    practice_.terminalText[0] = 0;
+    auto text = std::move(selfTest_.terminalText);
+    selfTest_ = SelfTestState{};
+    selfTest_.terminalText = std::move(text);
+    if (!selfTest_.terminalText)
+        selfTest_.obtainTerminalText();
+    selfTest_.terminalText[0] = 0;
     static constexpr std::uint8_t kKinds[4] = {kLoginUndecided, kLoginTerminal, kLoginPpp, 0};
-    practice_.loginKind = kKinds[setup & 3];
+    selfTest_.loginKind = kKinds[setup & 3];
     if (setup & 4) {
-        practice_.terminalEnd = kTerminalTextSize - 64;
-        practice_.terminalText[practice_.terminalEnd] = 0;
+        selfTest_.terminalEnd = kTerminalTextSize - 64;
+        selfTest_.terminalText[selfTest_.terminalEnd] = 0;
     }
-    practice_.running = (setup & 32) == 0;
+    selfTest_.running = (setup & 32) == 0;
 
     if (setup & 64) {
         for (std::size_t i = 0; i < DeviceConfig::kSize; ++i)
@@ -277,7 +277,7 @@ void Harness::step(fuzz::Input& in) {
         const std::uint8_t selector = in.byte();
         const std::uint8_t raw = in.byte();
         link_.devices.selectedIndex = in.byte() % 64 - 7; // also out of range
-        practice_.scriptSlot = fuzz::scriptSlot(in.byte());
+        selfTest_.scriptSlot = fuzz::scriptSlot(in.byte());
         request(fuzz::requestType(selector, raw));
         break;
     }
@@ -339,7 +339,7 @@ void Harness::typing(fuzz::Input& in) {
     if (!inTerminal_)
         return;
     const std::string_view line(reinterpret_cast<const char*>(bytes), length);
-    echoTypedLine(practice_, line);
+    echoTypedLine(selfTest_, line);
     if (how & 0x80) {
         const int sentBefore = port_.sent;
         enterLine(link_, line);
@@ -368,26 +368,26 @@ void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
         break;
     }
     case 4: // a self-test starts
-        practice_.running = true;
-        practice_.loginKind = kLoginUndecided;
-        practice_.dialStarted = true;
-        if (!practice_.terminalText)
-            practice_.obtainTerminalText();
+        selfTest_.running = true;
+        selfTest_.loginKind = kLoginUndecided;
+        selfTest_.dialStarted = true;
+        if (!selfTest_.terminalText)
+            selfTest_.obtainTerminalText();
         break;
     case 5: // the self-test ends
-        practice_.running = false;
-        practice_.releaseTerminalText();
+        selfTest_.running = false;
+        selfTest_.releaseTerminalText();
         break;
     case 6:
         link_.targetAddress = argument & 1 ? stranger() : kBroadcastAddress;
         break;
     case 7:
-        practice_.loginKind = argument;
+        selfTest_.loginKind = argument;
         break;
     case 8: // the Login Terminal's timer refreshes its display
-        if (inTerminal_ && practice_.terminalDirty) {
-            practice_.terminalDirty = false;
-            const std::string shown = terminalDisplayText(practice_);
+        if (inTerminal_ && selfTest_.terminalDirty) {
+            selfTest_.terminalDirty = false;
+            const std::string shown = terminalDisplayText(selfTest_);
             check(shown.size() < kTerminalTextSize + kTypedLineSize);
         }
         break;
@@ -403,7 +403,7 @@ void Harness::messageBox() {
 }
 
 bool Harness::loginTerminal() {
-    check(practice_.loginKind == kLoginTerminal);
+    check(selfTest_.loginKind == kLoginTerminal);
     if (in_ == nullptr || nesting_ >= kMaxNesting || inTerminal_)
         return false;
     ++nesting_;
@@ -412,7 +412,7 @@ bool Harness::loginTerminal() {
     bool ok = false;
     // Its timer ends it with OK once PPP is seen; Cancel ends it otherwise.
     while (!in_->empty() && !terminalCancelled_) {
-        if (practice_.pppSeen) {
+        if (selfTest_.pppSeen) {
             ok = true;
             break;
         }
@@ -430,11 +430,11 @@ void Harness::checkState() {
     check(link_.proxyFirmwareVersion[sizeof link_.proxyFirmwareVersion - 1] == 0);
     // The received text ends at terminalEnd; the echo of the typed line may
     // follow it, with its own NUL.
-    check(practice_.terminalEnd < kTerminalTextSize);
-    if (practice_.terminalText) {
+    check(selfTest_.terminalEnd < kTerminalTextSize);
+    if (selfTest_.terminalText) {
         const std::size_t tail =
-            std::min(kTypedLineSize + 1, kTerminalTextSize - practice_.terminalEnd);
-        check(std::memchr(practice_.terminalText.get() + practice_.terminalEnd, 0, tail));
+            std::min(kTypedLineSize + 1, kTerminalTextSize - selfTest_.terminalEnd);
+        check(std::memchr(selfTest_.terminalText.get() + selfTest_.terminalEnd, 0, tail));
     }
     checkRecord();
 }

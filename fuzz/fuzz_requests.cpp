@@ -10,13 +10,13 @@
 // is zero).
 
 #include "codec.h"
-#include "protocol/device_config.h"
 #include "fuzz_support.h"
-#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
+#include "protocol/datagram_port.h"
+#include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/selftest_state.h"
 
 #include <algorithm>
 #include <climits>
@@ -65,7 +65,7 @@ std::uint32_t hostOrder(std::uint32_t networkOrder) {
 
 // What the decoder read must be what the record and the table hold.
 void checkFields(const sim::Request& r, const Link& link, const DeviceConfig& config,
-                 const PracticeState& practice, std::uint32_t selectedAddress) {
+                 const SelfTestState& selfTest, std::uint32_t selectedAddress) {
     switch (r.type) {
     case kReadConfig:
         check(r.name == rowName(link));
@@ -74,7 +74,7 @@ void checkFields(const sim::Request& r, const Link& link, const DeviceConfig& co
         check(r.phoneNumber == config.phoneNumber());
         break;
     case kLogin:
-        check(r.loginKind == practice.loginKind);
+        check(r.loginKind == selfTest.loginKind);
         if (r.loginKind != kLoginPpp)
             break;
         [[fallthrough]];
@@ -83,15 +83,15 @@ void checkFields(const sim::Request& r, const Link& link, const DeviceConfig& co
         check(r.password == config.pppPassword().substr(0, kPppPasswordOnTheWire));
         break;
     case kTerminalResponse: {
-        if (practice.unrecordedLine) {
+        if (selfTest.unrecordedLine) {
             // The line itself travels, up to its first NUL and at most 32 bytes.
-            const std::string& line = *practice.unrecordedLine;
+            const std::string& line = *selfTest.unrecordedLine;
             const std::size_t n = std::min<std::size_t>(line.size(), 32);
             check(r.responseLength == n);
             check(r.response == line.substr(0, std::min(n, line.find('\0'))));
             break;
         }
-        const ScriptSpan span = config.scriptSpan(practice.scriptSlot);
+        const ScriptSpan span = config.scriptSpan(selfTest.scriptSlot);
         check(r.responseLength == span.length);
         check(r.response.size() <= std::min<std::size_t>(span.length, 32));
         break;
@@ -113,8 +113,8 @@ struct Rig {
     DecodingPort port;
     SilentUserInterface ui;
     DeviceConfig config;
-    PracticeState practice;
-    Link link{port, config, practice, ui};
+    SelfTestState selfTest;
+    Link link{port, config, selfTest, ui};
     Rig() { port.link = &link; }
 };
 
@@ -138,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t typeSelector = in.byte();
     const std::uint8_t rawType = in.byte();
     const std::uint8_t rowSelector = in.byte();
-    rig.practice.scriptSlot = fuzz::scriptSlot(in.byte());
-    rig.practice.loginKind = in.byte();
+    rig.selfTest.scriptSlot = fuzz::scriptSlot(in.byte());
+    rig.selfTest.loginKind = in.byte();
     std::uint32_t target = kBroadcastAddress;
     if (in.byte() & 1) {
         const auto [p, n] = in.take(4);
@@ -147,10 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(a, p, n);
         target = makeAddress(a[0], a[1], a[2], a[3]);
     }
-    rig.practice.unrecordedLine.reset();
+    rig.selfTest.unrecordedLine.reset();
     if (const std::uint8_t line = in.byte(); line & 0x80) {
         const auto [p, n] = in.take((line & 0x3F) % 33);
-        rig.practice.unrecordedLine = std::string(reinterpret_cast<const char*>(p), n);
+        rig.selfTest.unrecordedLine = std::string(reinterpret_cast<const char*>(p), n);
     }
     const int built = in.byte() % (kTableRows + 1);
     const int inUse = built == 0 ? 0 : in.byte() % (built + 1);
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         check(rig.port.sent == 1 && rig.port.decoded->type == types[i]);
-        checkFields(*rig.port.decoded, link, rig.config, rig.practice, selectedAddress);
+        checkFields(*rig.port.decoded, link, rig.config, rig.selfTest, selectedAddress);
     }
     return 0;
 }

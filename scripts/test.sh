@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: the default build, static
-# analysis (clang-tidy, .clang-tidy) of src/ and tools/, the same tests under
+# Builds everything and runs the whole test suite: the formatting check
+# (.clang-format) of src/, tools/ and tests/, the default build with warnings as
+# errors, static analysis (clang-tidy, .clang-tidy) of src/ and tools/, the same tests under
 # AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, and a bounded
 # fuzz run of the reply dispatch and of the requests. Exits non-zero on any
 # failure or finding.
@@ -14,8 +15,14 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+echo "== formatting (clang-format)"
+git ls-files 'src/*.h' 'src/*.cpp' 'tools/*.h' 'tools/*.cpp' 'tests/*.h' 'tests/*.cpp' |
+  xargs clang-format --dry-run -Werror
+echo "clang-format: clean"
+
 echo "== default build and tests"
-cmake --preset default >/dev/null
+# Warnings fail the build here; a developer's own build only shows them.
+cmake --preset default -DVARN_WERROR=ON >/dev/null
 cmake --build --preset default -j "$jobs"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -44,7 +51,7 @@ fi
 echo "clang-tidy: clean"
 
 echo "== sanitizer build and tests (ASan + LSan + UBSan)"
-cmake --preset sanitize >/dev/null
+cmake --preset sanitize -DVARN_WERROR=ON >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 # The test preset sets ASAN_OPTIONS, LSAN_OPTIONS (tests/lsan.supp: leaks inside
 # system libraries only) and UBSAN_OPTIONS.

@@ -1,9 +1,9 @@
 // The 512-byte configuration block: field placement, text widths and the
 // guarantee that uninterpreted bytes travel back unchanged.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
+#include "protocol/device_config.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +116,7 @@ TEST(DeviceConfig, AlternativeNumbersAreWrittenWithATerminator) {
 
 TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
     LinkOver<> rig;
-    auto& [port, config, practice, ui, link] = rig;
+    auto& [port, config, selfTest, ui, link] = rig;
 
     Bytes reply2 = reply(2, 520);
     for (std::size_t i = 8; i < 520; ++i)

@@ -1,9 +1,9 @@
 // Status Monitor rows, result texts and self-test progress steps.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/device_state.h"
 #include "link/link.h"
+#include "protocol/device_config.h"
 
 #include <gtest/gtest.h>
 
@@ -139,16 +139,16 @@ TEST(StateTexts, TablesAndFallbacks) {
     EXPECT_EQ(statusText(2, 1), "");
 }
 
-TEST(PracticeProgress, DialingShowsThePhoneNumberAndOtherEventsNothing) {
+TEST(SelfTestProgress, DialingShowsThePhoneNumberAndOtherEventsNothing) {
     RecordingUi ui;
     DeviceConfig config;
     config.setPhoneNumber("0123456789012345");
-    showPracticeProgress(ui, PracticeEvent::Dialing, config);
+    showPracticeProgress(ui, SelfTestEvent::Dialing, config);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1041", "enable 1038",
                                                    "status Dialing... 0123456789012345"}));
     ui.events.clear();
     for (int event : {0, 1, 2, 6, 8, 10, 152, 154, -1})
-        showPracticeProgress(ui, PracticeEvent(event), config);
+        showPracticeProgress(ui, SelfTestEvent(event), config);
     EXPECT_TRUE(ui.events.empty());
 }
 

@@ -1,12 +1,12 @@
 // The rules behind the Device List's dialogs: the login check and its cache, the
 // same-network test, and the address fields of the IP dialog.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "devices/login_check.h"
 #include "devices/octet_field.h"
 #include "devices/password_cache.h"
 #include "devices/same_network.h"
+#include "protocol/device_config.h"
 
 #include <gtest/gtest.h>
 

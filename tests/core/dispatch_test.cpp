@@ -1,9 +1,9 @@
 // Reply dispatch: what each reply does to the shared state, and that replies
 // which are not ours, or malformed, do nothing they should not.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
+#include "protocol/device_config.h"
 
 #include <gtest/gtest.h>
 
@@ -121,7 +121,7 @@ TEST_F(DispatchTest, AFiftyFirstApplianceIsNotListed) {
 // Everything a stray datagram could change.
 struct Snapshot {
     Bytes state;
-    explicit Snapshot(const Link& l, const PracticeState& t, const DeviceConfig& c,
+    explicit Snapshot(const Link& l, const SelfTestState& t, const DeviceConfig& c,
                       const MemoryPort& p) {
         auto add = [&](const void* at, std::size_t n) {
             const auto* b = static_cast<const std::uint8_t*>(at);
@@ -151,7 +151,7 @@ struct Snapshot {
 
 TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
     link.awaitedReply = 33;
-    const Snapshot before(link, practice, config, port);
+    const Snapshot before(link, selfTest, config, port);
 
     Bytes request = discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0);
     request[6] = 1; // bit 7 clear: a request, e.g. our own broadcast
@@ -172,7 +172,7 @@ TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
     dispatch(bytes("Quorix"));          // no type byte at all
     EXPECT_EQ(link.dispatchReply(), 1); // nothing queued
 
-    EXPECT_TRUE(Snapshot(link, practice, config, port) == before);
+    EXPECT_TRUE(Snapshot(link, selfTest, config, port) == before);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_TRUE(ui.events.empty());
 }
@@ -180,9 +180,9 @@ TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
 // Anyone on the LAN can send replies: those that answer nothing we asked, or that
 // belong to a self-test when none runs, change nothing and send nothing.
 TEST_F(DispatchTest, UnaskedRepliesChangeNothing) {
-    practice.obtainTerminalText();
+    selfTest.obtainTerminalText();
     link.awaitedReply = 33;
-    const Snapshot before(link, practice, config, port);
+    const Snapshot before(link, selfTest, config, port);
 
     Bytes block = reply(2, 520);
     std::memset(block.data() + 8, 0x41, 512);
@@ -198,7 +198,7 @@ TEST_F(DispatchTest, UnaskedRepliesChangeNothing) {
     dispatch(terminalData(bytes("login:")));
     dispatch(terminalData(bytes("\x7e\xff\x7d\x23\xc0\x21\x7d", 7)));
 
-    EXPECT_TRUE(Snapshot(link, practice, config, port) == before);
+    EXPECT_TRUE(Snapshot(link, selfTest, config, port) == before);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_TRUE(ui.events.empty());
 }
@@ -292,22 +292,22 @@ class SelfTestDispatch : public DispatchTest {
         config.setPhoneNumber("5551234");
         config.setPppUserName("alice");
         config.setPppPassword("secret");
-        practice.running = true;
-        practice.loginKind = kLoginUndecided;
-        ASSERT_TRUE(practice.obtainTerminalText());
+        selfTest.running = true;
+        selfTest.loginKind = kLoginUndecided;
+        ASSERT_TRUE(selfTest.obtainTerminalText());
     }
     std::uint8_t lastSentType() const { return port.sent.back().data.at(6); }
-    const char* text() const { return practice.terminalText.get(); }
+    const char* text() const { return selfTest.terminalText.get(); }
 };
 
 TEST_F(SelfTestDispatch, DialResult) {
-    std::memset(practice.terminalText.get(), 'x', 300); // an earlier dial's text
-    practice.terminalEnd = 300;
+    std::memset(selfTest.terminalText.get(), 'x', 300); // an earlier dial's text
+    selfTest.terminalEnd = 300;
     link.awaitedReply = 3;
     Bytes ok = reply(3, 9);
     dispatch(ok);
     EXPECT_EQ(link.awaitedReply, 5);
-    EXPECT_EQ(practice.terminalEnd, 0u);
+    EXPECT_EQ(selfTest.terminalEnd, 0u);
     EXPECT_STREQ(text(), "");
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1038", "disable 1041", "enable 1039",
                                                    "status Terminal Mode Login ..."}));
@@ -315,10 +315,10 @@ TEST_F(SelfTestDispatch, DialResult) {
 
     // The same result again (the LAN delivered it twice) does nothing more.
     ui.events.clear();
-    practice.terminalEnd = 20;
+    selfTest.terminalEnd = 20;
     dispatch(ok);
     EXPECT_TRUE(ui.events.empty());
-    EXPECT_EQ(practice.terminalEnd, 20u);
+    EXPECT_EQ(selfTest.terminalEnd, 20u);
 
     Bytes failed = reply(3, 9);
     failed[8] = 4;
@@ -342,7 +342,7 @@ TEST_F(SelfTestDispatch, DialResult) {
 TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     link.awaitedReply = 4;
     dispatch(reply(4, 9));
-    EXPECT_TRUE(practice.hangupAfterSuccess);
+    EXPECT_TRUE(selfTest.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1040", "enable 1041",
                                                    "status Success ! Now, hang up phone ..."}));
     ASSERT_EQ(port.sent.size(), 1u);
@@ -358,7 +358,7 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     // The hang-up acknowledgement after a success finishes the test.
     dispatch(reply(9, 8));
     EXPECT_EQ(link.awaitedReply, 0);
-    EXPECT_FALSE(practice.hangupAfterSuccess);
+    EXPECT_FALSE(selfTest.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 2", "enable 1", "status Device ready !",
                                                    "timer 18 100"}));
     ui.events.clear();
@@ -372,7 +372,7 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     link.awaitedReply = 4;
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status PPP Error - IPCP Negotiation Failed !"});
-    EXPECT_FALSE(practice.hangupAfterSuccess);
+    EXPECT_FALSE(selfTest.hangupAfterSuccess);
     EXPECT_EQ(port.sent.size(), 2u);
     EXPECT_EQ(lastSentType(), 9);
 }
@@ -381,9 +381,9 @@ TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
     config.setLoginMode(LoginMode::Ppp);
     config.setScriptResponses({"old", "script", "", ""});
     config.bytes[217] = 0x99; // just after the login area
-    practice.pppSeen = true;
-    practice.scriptSlot = 3;
-    practice.unrecordedLine = "left over";
+    selfTest.pppSeen = true;
+    selfTest.scriptSlot = 3;
+    selfTest.unrecordedLine = "left over";
     bool sawClearedScript = false;
     ui.duringTerminal = [&] {
         sawClearedScript = config.loginMode() == 1 &&
@@ -395,13 +395,13 @@ TEST_F(SelfTestDispatch, FirstTextOpensTheLoginTerminalWithAClearedScript) {
 
     EXPECT_TRUE(sawClearedScript);
     EXPECT_EQ(config.bytes[217], 0x99);
-    EXPECT_EQ(practice.loginKind, kLoginTerminal);
-    EXPECT_EQ(practice.scriptSlot, -1);
-    EXPECT_FALSE(practice.unrecordedLine);
-    EXPECT_FALSE(practice.pppSeen);
-    EXPECT_TRUE(practice.terminalDirty);
+    EXPECT_EQ(selfTest.loginKind, kLoginTerminal);
+    EXPECT_EQ(selfTest.scriptSlot, -1);
+    EXPECT_FALSE(selfTest.unrecordedLine);
+    EXPECT_FALSE(selfTest.pppSeen);
+    EXPECT_TRUE(selfTest.terminalDirty);
     EXPECT_STREQ(text(), "login:Password:");
-    EXPECT_EQ(practice.terminalEnd, 15u);
+    EXPECT_EQ(selfTest.terminalEnd, 15u);
     // Not ended with OK: hang up.
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(lastSentType(), 9);
@@ -416,10 +416,10 @@ TEST_F(SelfTestDispatch, LoginTerminalEndedWithOkSendsNothing) {
 
 TEST_F(SelfTestDispatch, PppFramingStartsThePppLogin) {
     dispatch(terminalData(bytes("\x7e\xff\x7d\x23\xc0\x21\x7d", 7)));
-    EXPECT_EQ(practice.loginKind, kLoginPpp);
+    EXPECT_EQ(selfTest.loginKind, kLoginPpp);
     EXPECT_EQ(config.loginMode(), 2);
-    EXPECT_TRUE(practice.pppSeen);
-    EXPECT_EQ(practice.terminalEnd, 0u);
+    EXPECT_TRUE(selfTest.pppSeen);
+    EXPECT_EQ(selfTest.terminalEnd, 0u);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1039", "disable 1041", "enable 1040",
                                                    "status PPP Connecting ..."}));
     ASSERT_EQ(port.sent.size(), 1u);
@@ -430,17 +430,17 @@ TEST_F(SelfTestDispatch, PppFramingStartsThePppLogin) {
     // Terminal data during a PPP login is ignored.
     ui.events.clear();
     dispatch(terminalData(bytes("more text")));
-    EXPECT_EQ(practice.terminalEnd, 0u);
+    EXPECT_EQ(selfTest.terminalEnd, 0u);
     EXPECT_EQ(port.sent.size(), 1u);
     EXPECT_TRUE(ui.events.empty());
 }
 
 TEST_F(SelfTestDispatch, PppAfterATerminalLoginLogsInWithKindOne) {
-    practice.loginKind = kLoginTerminal;
+    selfTest.loginKind = kLoginTerminal;
     dispatch(terminalData(bytes("welcome\r\n")));
     EXPECT_TRUE(port.sent.empty());
     dispatch(terminalData(bytes("xx\x7e\xff\x7d\x23\x01\x02\x03", 9)));
-    EXPECT_EQ(practice.loginKind, kLoginTerminal);
+    EXPECT_EQ(selfTest.loginKind, kLoginTerminal);
     ASSERT_EQ(port.sent.size(), 1u);
     Bytes login = bytes("Quorix\x04\0\x01", 9);
     login.resize(61, 0);
@@ -448,69 +448,69 @@ TEST_F(SelfTestDispatch, PppAfterATerminalLoginLogsInWithKindOne) {
 }
 
 TEST_F(SelfTestDispatch, TerminalDataLengthIsBoundByWhatArrived) {
-    practice.loginKind = kLoginTerminal;
+    selfTest.loginKind = kLoginTerminal;
     dispatch(terminalData(bytes("hello"), 1000));
-    EXPECT_EQ(practice.terminalEnd, 5u);
+    EXPECT_EQ(selfTest.terminalEnd, 5u);
     EXPECT_STREQ(text(), "hello");
     dispatch(terminalData(bytes("abcdef"), 3));
     EXPECT_STREQ(text(), "helloabc");
 }
 
 TEST_F(SelfTestDispatch, FullTerminalBufferCutsTextAndSaysSoOnce) {
-    practice.loginKind = kLoginTerminal;
-    practice.terminalEnd = kTerminalTextSize - 10;
+    selfTest.loginKind = kLoginTerminal;
+    selfTest.terminalEnd = kTerminalTextSize - 10;
     dispatch(terminalData(Bytes(20, 'x')));
-    EXPECT_EQ(practice.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(selfTest.terminalEnd, kTerminalTextSize - 1);
     EXPECT_EQ(text()[kTerminalTextSize - 2], 'x');
     EXPECT_EQ(text()[kTerminalTextSize - 1], 0);
     dispatch(terminalData(Bytes(20, 'y')));
-    EXPECT_EQ(practice.terminalEnd, kTerminalTextSize - 1);
+    EXPECT_EQ(selfTest.terminalEnd, kTerminalTextSize - 1);
     EXPECT_EQ(text()[kTerminalTextSize - 1], 0);
 
     EXPECT_EQ(ui.events,
               std::vector<std::string>{
                   "message W: VARN : Terminal buffer is full, further text is not shown."});
-    EXPECT_EQ(practice.loginKind, kLoginTerminal); // the login goes on
+    EXPECT_EQ(selfTest.loginKind, kLoginTerminal); // the login goes on
     EXPECT_TRUE(port.sent.empty());
 
     // A new dial starts a fresh buffer, and a new warning when it fills.
     link.awaitedReply = 3;
     dispatch(reply(3, 9));
-    EXPECT_FALSE(practice.terminalOverflowReported);
+    EXPECT_FALSE(selfTest.terminalOverflowReported);
 }
 
 TEST(TerminalScan, ShortDataIsNeverScannedForPpp) {
-    PracticeState practice;
-    ASSERT_TRUE(practice.obtainTerminalText());
+    SelfTestState selfTest;
+    ASSERT_TRUE(selfTest.obtainTerminalText());
     auto append = [&](const std::uint8_t* data, std::size_t n) {
-        return practice.appendTerminalData(data, n, nullptr);
+        return selfTest.appendTerminalData(data, n, nullptr);
     };
     const std::uint8_t six[6] = {0x7E, 0xFF, 0x7D, 0x23, 0x41, 0x42};
     EXPECT_EQ(append(six, 6), 1);
-    EXPECT_FALSE(practice.pppSeen);
-    EXPECT_EQ(practice.terminalEnd, 6u);
+    EXPECT_FALSE(selfTest.pppSeen);
+    EXPECT_EQ(selfTest.terminalEnd, 6u);
 
     // Framing that starts in the last six positions is not seen either.
     const std::uint8_t late[8] = {'a', 'b', 0x7E, 0xFF, 0x7D, 0x23, 'c', 'd'};
     EXPECT_EQ(append(late, 8), 1);
     const std::uint8_t early[8] = {'a', 0x7E, 0xFF, 0x7D, 0x23, 'b', 'c', 'd'};
     EXPECT_EQ(append(early, 8), 2);
-    EXPECT_TRUE(practice.pppSeen);
-    EXPECT_EQ(practice.terminalEnd, 14u);
+    EXPECT_TRUE(selfTest.pppSeen);
+    EXPECT_EQ(selfTest.terminalEnd, 14u);
 
     // Once seen, text is no longer stored.
     const std::uint8_t text[3] = {'x', 'y', 'z'};
     EXPECT_EQ(append(text, 3), 2);
-    EXPECT_EQ(practice.terminalEnd, 14u);
+    EXPECT_EQ(selfTest.terminalEnd, 14u);
 
     // Bytes after a NUL inside the data are stored as NULs.
-    practice.pppSeen = false;
-    practice.terminalEnd = 0;
+    selfTest.pppSeen = false;
+    selfTest.terminalEnd = 0;
     const std::uint8_t withNul[5] = {'a', 0, 'b', 'c', 'd'};
     EXPECT_EQ(append(withNul, 5), 1);
-    const char* t = practice.terminalText.get();
+    const char* t = selfTest.terminalText.get();
     EXPECT_EQ(Bytes(t, t + 6), (Bytes{'a', 0, 0, 0, 0, 0}));
-    EXPECT_EQ(practice.terminalEnd, 5u);
+    EXPECT_EQ(selfTest.terminalEnd, 5u);
 }
 
 } // namespace

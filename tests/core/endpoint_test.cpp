@@ -1,7 +1,7 @@
 // The UDP endpoint over real loopback sockets on high ports.
 
-#include "protocol/endpoint.h"
 #include "link/user_interface.h"
+#include "protocol/endpoint.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 // Test doubles for the link layer: an in-memory datagram port and a user
 // interface that records everything shown to the user.
 
-#include "protocol/device_config.h"
-#include "protocol/datagram_port.h"
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
+#include "protocol/datagram_port.h"
+#include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/selftest_state.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -118,11 +118,11 @@ class RecordingUi : public UserInterface {
         events.push_back(std::string(icon == MessageIcon::Warning ? "message W: " : "message I: ") +
                          text);
     }
-    void setPracticeControl(PracticeControl control, bool enabled) override {
+    void setSelfTestControl(SelfTestControl control, bool enabled) override {
         events.push_back((enabled ? "enable " : "disable ") + std::to_string(int(control)));
     }
-    void setPracticeStatus(const std::string& text) override { events.push_back("status " + text); }
-    void startPracticeTimer(int id, int ms) override {
+    void setSelfTestStatus(const std::string& text) override { events.push_back("status " + text); }
+    void startSelfTestTimer(int id, int ms) override {
         events.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
     }
     bool runLoginTerminal() override {
@@ -137,14 +137,14 @@ class RecordingUi : public UserInterface {
 template <typename Port = MemoryPort, typename Ui = RecordingUi> struct LinkOver {
     Port port;
     DeviceConfig config;
-    PracticeState practice;
+    SelfTestState selfTest;
     Ui ui = makeUi();
-    Link link{port, config, practice, ui};
+    Link link{port, config, selfTest, ui};
 
   private:
     Ui makeUi() {
-        if constexpr (std::is_constructible_v<Ui, const PracticeState&>)
-            return Ui(practice);
+        if constexpr (std::is_constructible_v<Ui, const SelfTestState&>)
+            return Ui(selfTest);
         else
             return Ui();
     }

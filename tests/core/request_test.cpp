@@ -1,8 +1,8 @@
 // Every request type, byte for byte, against datagrams written out by hand.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "link/link.h"
+#include "protocol/device_config.h"
 
 #include <gtest/gtest.h>
 
@@ -138,13 +138,13 @@ TEST_F(RequestTest, LoginCarriesTheAccountOnlyForPpp) {
     config.setPppUserName("alice");
     config.setPppPassword("abcdefghijklmnopqrstuvwxy");
 
-    practice.loginKind = kLoginTerminal;
+    selfTest.loginKind = kLoginTerminal;
     Bytes terminal = bytes("Quorix\x04\0\x01", 9);
     terminal.resize(61, 0);
     EXPECT_EQ(sendOne(4).data, terminal);
 
     port.sent.clear();
-    practice.loginKind = kLoginPpp;
+    selfTest.loginKind = kLoginPpp;
     Bytes ppp = concat({bytes("Quorix\x04\0\x02", 9), bytes("alice"), Bytes(27, 0),
                         bytes("abcdefghijklmnopqrst")});
     ASSERT_EQ(ppp.size(), 61u);
@@ -189,39 +189,39 @@ class ScriptResponseTest : public RequestTest {
 
 TEST_F(ScriptResponseTest, SendsTheResponseOfTheCurrentSlot) {
     setScript({0, 3, 3, 5, 5}, "abcde");
-    practice.scriptSlot = 0;
+    selfTest.scriptSlot = 0;
     EXPECT_EQ(sendOne(5).data, response(3, "abc"));
     port.sent.clear();
-    practice.scriptSlot = 1;
+    selfTest.scriptSlot = 1;
     EXPECT_EQ(sendOne(5).data, response(0, ""));
     port.sent.clear();
-    practice.scriptSlot = 2;
+    selfTest.scriptSlot = 2;
     EXPECT_EQ(sendOne(5).data, response(2, "de"));
 }
 
 TEST_F(ScriptResponseTest, LongResponseCarriesItsLengthButOnly32Bytes) {
     setScript({0, 40, 40, 40, 40}, "0123456789012345678901234567890123456789");
-    practice.scriptSlot = 0;
+    selfTest.scriptSlot = 0;
     EXPECT_EQ(sendOne(5).data, response(40, "01234567890123456789012345678901"));
 }
 
 TEST_F(ScriptResponseTest, UnsoundOffsetsNeverReachOutsideTheResponseArea) {
     // Decreasing offsets: nothing to send.
     setScript({0, 10, 5, 5, 5}, "abcdefghij");
-    practice.scriptSlot = 1;
+    selfTest.scriptSlot = 1;
     EXPECT_EQ(sendOne(5).data, response(0, ""));
 
     // Offsets past the 48-byte area are cut at its end.
     port.sent.clear();
     setScript({0, 45, 200, 200, 200}, "012345678901234567890123456789012345678901234567");
     config.bytes[217] = 'Z'; // first byte after the area
-    practice.scriptSlot = 1;
+    selfTest.scriptSlot = 1;
     EXPECT_EQ(sendOne(5).data, response(3, "567"));
 
     // A slot outside the script.
     for (int slot : {-1, 4, 1000}) {
         port.sent.clear();
-        practice.scriptSlot = slot;
+        selfTest.scriptSlot = slot;
         EXPECT_EQ(sendOne(5).data, response(0, ""));
     }
 }

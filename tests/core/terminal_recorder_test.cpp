@@ -1,9 +1,9 @@
 // The Login Terminal's rules: the echo of the typed line, the display text, the
 // prompt before a line, and the recording of the login script with request 5.
 
+#include "core/fakes.h"
 #include "protocol/device_config.h"
 #include "selftest/terminal_recorder.h"
-#include "core/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,17 @@ using namespace varn::fakes;
 class TerminalRecorderTest : public ::testing::Test, protected LinkOver<> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(practice.obtainTerminalText());
-        practice.running = true;
-        practice.loginKind = kLoginTerminal;
-        practice.scriptSlot = -1;
+        ASSERT_TRUE(selfTest.obtainTerminalText());
+        selfTest.running = true;
+        selfTest.loginKind = kLoginTerminal;
+        selfTest.scriptSlot = -1;
         config.setLoginMode(LoginMode::Terminal);
         config.clearLoginArea();
         config.bytes[DeviceConfig::kLoginArea + DeviceConfig::kLoginAreaSize] = 0x5A;
     }
 
     void receive(const std::string& text) {
-        practice.appendTerminalData(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
+        selfTest.appendTerminalData(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
                                     nullptr);
     }
     LineRecord enter(const std::string& line) { return enterLine(link, line); }
@@ -50,7 +50,7 @@ class TerminalRecorderTest : public ::testing::Test, protected LinkOver<> {
         d.resize(42, 0);
         return d;
     }
-    const char* buffer() const { return practice.terminalText.get(); }
+    const char* buffer() const { return selfTest.terminalText.get(); }
 };
 
 TEST_F(TerminalRecorderTest, PromptIsTheLastEightCharactersWithLineEndsAsBlanks) {
@@ -61,9 +61,9 @@ TEST_F(TerminalRecorderTest, PromptIsTheLastEightCharactersWithLineEndsAsBlanks)
     EXPECT_STREQ(buffer(), "Username:   ");
 
     // Fewer than eight characters received so far; a NUL among them.
-    practice.terminalEnd = 0;
+    selfTest.terminalEnd = 0;
     receive(std::string("ab\0c", 4));
-    EXPECT_EQ(practice.terminalEnd, 4u);
+    EXPECT_EQ(selfTest.terminalEnd, 4u);
     enter("x");
     EXPECT_EQ(config.scriptPrompt(1), "ab  ");
 }
@@ -71,13 +71,13 @@ TEST_F(TerminalRecorderTest, PromptIsTheLastEightCharactersWithLineEndsAsBlanks)
 TEST_F(TerminalRecorderTest, RecordsEachLineUnderItsPromptAndSendsIt) {
     receive("login: ");
     EXPECT_EQ(enter("guest"), LineRecord::Recorded);
-    EXPECT_EQ(practice.scriptSlot, 0);
+    EXPECT_EQ(selfTest.scriptSlot, 0);
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(port.sent[0].data, response("guest"));
 
     receive("\r\nPassword: ");
     enter("pw1234");
-    EXPECT_EQ(practice.scriptSlot, 1);
+    EXPECT_EQ(selfTest.scriptSlot, 1);
     EXPECT_EQ(config.scriptPrompt(0), "login: ");
     EXPECT_EQ(config.scriptPrompt(1), "ssword: ");
     EXPECT_EQ(config.scriptResponse(0), "guest");
@@ -112,14 +112,14 @@ TEST_F(TerminalRecorderTest, RepeatedPromptReplacesItsResponseAndOffsetsNeverDec
     enter("pw");
     receive("\r\nLogin incorrect\r\nlogin: ");
     enter("guest");
-    EXPECT_EQ(practice.scriptSlot, 0);
+    EXPECT_EQ(selfTest.scriptSlot, 0);
     EXPECT_EQ(config.scriptPrompt(0), " login: ");
     EXPECT_EQ(config.scriptPrompt(2), "");
     // The longer response runs into the next one until that is typed again.
     EXPECT_EQ(offsets(), (std::vector<int>{0, 5, 6, 6, 6}));
     receive("\r\nPassword: ");
     enter("pw");
-    EXPECT_EQ(practice.scriptSlot, 1);
+    EXPECT_EQ(selfTest.scriptSlot, 1);
     EXPECT_EQ(offsets(), (std::vector<int>{0, 5, 7, 7, 7}));
     EXPECT_EQ(responseArea(7), "guestpw");
     EXPECT_EQ(config.scriptResponse(0), "guest");
@@ -136,19 +136,19 @@ TEST_F(TerminalRecorderTest, AFifthPromptIsSentButNotRecorded) {
     receive("\r\nfive:");
     EXPECT_EQ(enter("last"), LineRecord::NoFreePrompt);
     EXPECT_EQ(config, before);
-    EXPECT_EQ(practice.scriptSlot, 3);
+    EXPECT_EQ(selfTest.scriptSlot, 3);
     EXPECT_EQ(port.sent.back().data, response("last"));
 
     // A known prompt afterwards is recorded again, and sent from the record.
     receive("\r\ntwo:");
     EXPECT_EQ(enter("s"), LineRecord::Recorded);
-    EXPECT_EQ(practice.scriptSlot, 1);
+    EXPECT_EQ(selfTest.scriptSlot, 1);
     EXPECT_EQ(config.scriptResponse(1), "s");
     EXPECT_EQ(port.sent.back().data, response("s"));
 }
 
 TEST_F(TerminalRecorderTest, ASlotFarBeyondTheScriptRecordsNothing) {
-    practice.scriptSlot = INT32_MAX;
+    selfTest.scriptSlot = INT32_MAX;
     const DeviceConfig before = config;
     receive("login: ");
     EXPECT_EQ(enter("me"), LineRecord::NoFreePrompt);
@@ -170,7 +170,7 @@ TEST_F(TerminalRecorderTest, ResponsesBeyondTheAreaAreSentButNotRecorded) {
     EXPECT_EQ(enter("xy"), LineRecord::NoRoomForResponse);
     EXPECT_EQ(config, before); // neither the prompt nor anything past the area
     EXPECT_EQ(config.bytes[DeviceConfig::kLoginArea + DeviceConfig::kLoginAreaSize], 0x5A);
-    EXPECT_EQ(practice.scriptSlot, 2);
+    EXPECT_EQ(selfTest.scriptSlot, 2);
     EXPECT_EQ(port.sent.back().data, response("xy"));
 
     // One character still fits.
@@ -182,27 +182,27 @@ TEST_F(TerminalRecorderTest, ResponsesBeyondTheAreaAreSentButNotRecorded) {
 
 TEST_F(TerminalRecorderTest, EchoShowsTheTypedLineAfterTheReceivedText) {
     receive("login: ");
-    practice.terminalDirty = false;
-    EXPECT_TRUE(echoTypedLine(practice, "gu"));
-    EXPECT_TRUE(practice.terminalDirty);
+    selfTest.terminalDirty = false;
+    EXPECT_TRUE(echoTypedLine(selfTest, "gu"));
+    EXPECT_TRUE(selfTest.terminalDirty);
     EXPECT_STREQ(buffer(), "login: gu");
-    EXPECT_EQ(practice.terminalEnd, 7u);
-    EXPECT_STREQ(practice.lastTypedLine, "gu");
+    EXPECT_EQ(selfTest.terminalEnd, 7u);
+    EXPECT_STREQ(selfTest.lastTypedLine, "gu");
 
-    practice.terminalDirty = false;
-    EXPECT_FALSE(echoTypedLine(practice, "gu"));
-    EXPECT_FALSE(practice.terminalDirty);
+    selfTest.terminalDirty = false;
+    EXPECT_FALSE(echoTypedLine(selfTest, "gu"));
+    EXPECT_FALSE(selfTest.terminalDirty);
 
     // At most 32 characters; the next received text overwrites the echo.
-    EXPECT_TRUE(echoTypedLine(practice, std::string(40, 'x')));
+    EXPECT_TRUE(echoTypedLine(selfTest, std::string(40, 'x')));
     EXPECT_EQ(std::string(buffer()), "login: " + std::string(32, 'x'));
     receive("\r\n");
     EXPECT_STREQ(buffer(), "login: \r\n");
 }
 
 TEST_F(TerminalRecorderTest, EchoIsCutAtTheEndOfAFullBuffer) {
-    practice.terminalEnd = kTerminalTextSize - 4;
-    echoTypedLine(practice, "abcdef");
+    selfTest.terminalEnd = kTerminalTextSize - 4;
+    echoTypedLine(selfTest, "abcdef");
     EXPECT_EQ(std::string(buffer() + kTerminalTextSize - 4), "abc");
     EXPECT_EQ(buffer()[kTerminalTextSize - 1], 0);
 }
@@ -211,8 +211,8 @@ TEST_F(TerminalRecorderTest, DisplayTextLeavesNulsOutAndEndsLinesWithLineFeeds) 
     receive("Welcome\r\n");
     receive(std::string("x\0yy", 4)); // bytes after a NUL are stored as NULs
     receive("login:\rnext\n");
-    echoTypedLine(practice, "gu");
-    EXPECT_EQ(terminalDisplayText(practice), "Welcome\nxlogin:\nnext\ngu");
+    echoTypedLine(selfTest, "gu");
+    EXPECT_EQ(terminalDisplayText(selfTest), "Welcome\nxlogin:\nnext\ngu");
 }
 
 } // namespace

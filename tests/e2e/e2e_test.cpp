@@ -6,11 +6,11 @@
 // the script also names the PC's interfaces and the LAN's namespace for the
 // tests that change the PC's routes or send from another host.
 
+#include "link/link.h"
+#include "link/user_interface.h"
 #include "protocol/device_config.h"
 #include "protocol/endpoint.h"
-#include "link/link.h"
 #include "selftest/selftest_state.h"
-#include "link/user_interface.h"
 #include "sim_launcher.h"
 #include "traffic.h"
 
@@ -53,9 +53,9 @@ class RecordingUi : public UserInterface {
     std::function<bool()> terminal;
 
     void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
-    void setPracticeControl(PracticeControl, bool) override {}
-    void setPracticeStatus(const std::string& text) override { statuses.push_back(text); }
-    void startPracticeTimer(int, int) override {}
+    void setSelfTestControl(SelfTestControl, bool) override {}
+    void setSelfTestStatus(const std::string& text) override { statuses.push_back(text); }
+    void startSelfTestTimer(int, int) override {}
     bool runLoginTerminal() override { return terminal ? terminal() : false; }
 };
 
@@ -121,7 +121,7 @@ class EndToEnd : public ::testing::Test {
         }
         endpoint_ = std::make_unique<traffic::RecordingEndpoint>(settings, ui_);
         ASSERT_EQ(endpoint_->openEndpoint(&watcher_), 0) << endpoint_->socketError;
-        link_ = std::make_unique<Link>(*endpoint_, config_, practice_, ui_);
+        link_ = std::make_unique<Link>(*endpoint_, config_, selfTest_, ui_);
     }
 
     void TearDown() override {
@@ -149,9 +149,9 @@ class EndToEnd : public ::testing::Test {
 
     // Runs the self-test's part from the start: the test is open, undecided.
     void startSelfTest() {
-        practice_.running = true;
-        practice_.loginKind = kLoginUndecided;
-        ASSERT_TRUE(practice_.obtainTerminalText());
+        selfTest_.running = true;
+        selfTest_.loginKind = kLoginUndecided;
+        ASSERT_TRUE(selfTest_.obtainTerminalText());
     }
 
     // Sends a request and waits for the reply that clears awaitedReply, with
@@ -204,7 +204,7 @@ class EndToEnd : public ::testing::Test {
     RecordingUi ui_;
     Watcher watcher_;
     DeviceConfig config_;
-    PracticeState practice_;
+    SelfTestState selfTest_;
     std::unique_ptr<traffic::RecordingEndpoint> endpoint_;
     std::unique_ptr<Link> link_;
 };
@@ -312,7 +312,7 @@ TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
         return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
     })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
     EXPECT_EQ(config_.loginMode(), 2);
-    EXPECT_FALSE(practice_.hangupAfterSuccess);
+    EXPECT_FALSE(selfTest_.hangupAfterSuccess);
 }
 
 TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
@@ -323,15 +323,15 @@ TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
         const std::array<std::string, 4> typed = {"lab", "lab-pw", "", ""};
         std::array<std::string, 4> responses = {};
         for (int i = 0; i < 2; ++i) {
-            std::size_t seen = practice_.terminalEnd;
+            std::size_t seen = selfTest_.terminalEnd;
             responses[std::size_t(i)] = typed[std::size_t(i)];
             config_.setScriptResponses(responses);
-            practice_.scriptSlot = i;
+            selfTest_.scriptSlot = i;
             link_->sendRequest(kTerminalResponse);
-            if (!pump(2000, [&] { return practice_.pppSeen || practice_.terminalEnd > seen; }))
+            if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
                 return false;
         }
-        return practice_.pppSeen;
+        return selfTest_.pppSeen;
     };
     startSelfTest();
     ASSERT_TRUE(ask(kHangUp));
@@ -340,7 +340,7 @@ TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
         return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
     })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
     EXPECT_EQ(config_.loginMode(), 1);
-    EXPECT_NE(std::string(practice_.terminalText.get()).find("Password: "), std::string::npos);
+    EXPECT_NE(std::string(selfTest_.terminalText.get()).find("Password: "), std::string::npos);
 }
 
 TEST_F(EndToEnd, DialFailureIsShownAndHungUp) {
@@ -431,7 +431,7 @@ TEST_F(EndToEnd, HostileRepliesChangeNothing) {
     EXPECT_EQ(link_->proxyFirmwareVersion, firmware);
     EXPECT_EQ(link_->awaitedReply, kDiscover); // no forged acknowledgement cleared it
     EXPECT_FALSE(link_->resetPending);
-    EXPECT_EQ(practice_.loginKind, kLoginUndecided);
+    EXPECT_EQ(selfTest_.loginKind, kLoginUndecided);
     EXPECT_GE(fullSweeps, 1);
     if (traffic::kResidentMemoryMeaningful) {
         EXPECT_LT(grown, 4096) << "resident memory grew by " << grown << " KiB";

@@ -9,11 +9,11 @@
 #include "gui/gui_test_support.h"
 #include "gui/real_utility.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/config/config_dlg.h"
-#include "gui/selftest/practice_dlg.h"
 #include "gui/devices/admin_login_dlg.h"
 #include "gui/devices/device_list_dlg.h"
-#include "gui/common/window_timers.h"
+#include "gui/selftest/practice_dlg.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +38,7 @@ const char* const kNoResponse =
     "No Reponse from device, configuration may be not successfully saved !";
 const char* const kResetting = "VARN : Device is resetting now.";
 // The steps of a self-test with a PPP ISP, dialling `phone`.
-QStringList selfTestSteps(const std::string& phone) {
+QStringList expectedSteps(const std::string& phone) {
     return {QString::fromStdString("Dialing... " + phone), "Terminal Mode Login ...",
             "PPP Connecting ...", "Success ! Now, hang up phone ...", "Device ready !"};
 }
@@ -228,7 +228,7 @@ class TestFaultyLan : public QObject {
         SelfTestRun run;
         const qsizetype first = utility->ui.statuses.size();
         const int focusTimers = utility->ui.focusTimers;
-        auto practice = whenModal<CPracticeDlg>([&](CPracticeDlg* p) {
+        auto selfTest = whenModal<CPracticeDlg>([&](CPracticeDlg* p) {
             const QStringList& shown = utility->ui.statuses;
             qsizetype seen = shown.size();
             auto moved = Clock::now();
@@ -378,7 +378,7 @@ class TestFaultyLan : public QObject {
             const ConfigRun run = configure(office, [&](CConfigDlg* c) {
                 QVERIFY(utility->config == held); // what the appliance holds, as read
                 const SelfTestRun test = verify(c, 1500);
-                QVERIFY2(inOrderOnce(test.statuses, selfTestSteps(held.phoneNumber())),
+                QVERIFY2(inOrderOnce(test.statuses, expectedSteps(held.phoneNumber())),
                          qPrintable(test.statuses.join(" | ")));
                 QVERIFY(utility->config == held); // Office's ISP is PPP, as its record says
                 ready += test.ready;
@@ -476,7 +476,7 @@ class TestFaultyLan : public QObject {
             });
             QVERIFY(run.opened);
             QCOMPARE(run.logins, 1);
-            QCOMPARE(test.statuses, selfTestSteps(original.phoneNumber()));
+            QCOMPARE(test.statuses, expectedSteps(original.phoneNumber()));
             QCOMPARE(test.focusTimers, 1);
             QVERIFY(saved == Saved::Acknowledged);
             QCOMPARE(run.messages, QStringList{kResetting});
@@ -484,7 +484,7 @@ class TestFaultyLan : public QObject {
             QCOMPARE(utility->sentSince(run.firstSent, varn::kLogin), 1);
             QCOMPARE(utility->sentSince(run.firstSent, varn::kWriteConfig), 1);
             QCOMPARE(utility->sentSince(run.firstSent, varn::kReset), 1);
-            QVERIFY(!utility->practice.hangupAfterSuccess);
+            QVERIFY(!utility->selfTest.hangupAfterSuccess);
             resetTwice = resetTwice || utility->receivedSince(run.firstRead, varn::kReset) >= 2;
             resultTwice = resultTwice || utility->receivedSince(run.firstRead, varn::kDial) >= 2 ||
                           utility->receivedSince(run.firstRead, varn::kLogin) >= 2;
@@ -504,3 +504,5 @@ class TestFaultyLan : public QObject {
 
 QTEST_MAIN(TestFaultyLan)
 #include "tst_faulty_lan.moc"
+
+using namespace varn;

@@ -4,12 +4,12 @@
 // builders, a message recorder, and scripts that act inside a modal dialog and
 // must have run.
 
-#include "protocol/device_config.h"
 #include "core/fakes.h"
 #include "devices/devices_state.h"
-#include "link/link.h"
 #include "gui/common/message_box.h"
 #include "gui/common/qt_user_interface.h"
+#include "link/link.h"
+#include "protocol/device_config.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -22,6 +22,8 @@
 #include <functional>
 #include <memory>
 #include <source_location>
+
+using namespace varn;
 
 namespace guitest {
 

@@ -3,18 +3,20 @@
 // without the main frame: what the tests over real sockets and the benchmark
 // driver run the dialogs with.
 
-#include "gui/devices/device_list_dlg.h"
 #include "devices/devices_state.h"
 #include "e2e/traffic.h"
-#include "protocol/endpoint.h"
-#include "link/link.h"
 #include "gui/common/qt_user_interface.h"
 #include "gui/common/reply_pump.h"
+#include "gui/devices/device_list_dlg.h"
+#include "link/link.h"
+#include "protocol/endpoint.h"
 
 #include <QObject>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <memory>
+
+using namespace varn;
 
 namespace guitest {
 
@@ -43,24 +45,24 @@ class ProgressRecorder : public QtUserInterface {
     using QtUserInterface::QtUserInterface;
     QStringList statuses;
     int focusTimers = 0;
-    void setPracticeStatus(const std::string& text) override {
+    void setSelfTestStatus(const std::string& text) override {
         statuses << QString::fromLatin1(text.c_str());
-        QtUserInterface::setPracticeStatus(text);
+        QtUserInterface::setSelfTestStatus(text);
     }
-    void startPracticeTimer(int id, int milliseconds) override {
+    void startSelfTestTimer(int id, int milliseconds) override {
         ++focusTimers;
-        QtUserInterface::startPracticeTimer(id, milliseconds);
+        QtUserInterface::startSelfTestTimer(id, milliseconds);
     }
 };
 
 // The process's instances as runSetup makes them; the endpoint opens when the
 // first Device List does (or through `access`).
 struct RealUtility {
-    varn::PracticeState practice;
-    ProgressRecorder ui{practice};
+    varn::SelfTestState selfTest;
+    ProgressRecorder ui{selfTest};
     traffic::RecordingEndpoint endpoint;
     varn::DeviceConfig config;
-    varn::Link link{endpoint, config, practice, ui};
+    varn::Link link{endpoint, config, selfTest, ui};
     NotifierWatcher watcher{link};
     DevicesState state;
     EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },

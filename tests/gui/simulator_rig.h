@@ -6,8 +6,8 @@
 #include "gui_test_support.h"
 #include "real_utility.h"
 
-#include "gui/devices/device_list_dlg.h"
 #include "e2e/traffic.h"
+#include "gui/devices/device_list_dlg.h"
 #include "protocol/endpoint.h"
 #include "sim_launcher.h"
 
@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <arpa/inet.h>
+
+using namespace varn;
 
 namespace guitest {
 

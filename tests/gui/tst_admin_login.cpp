@@ -50,3 +50,5 @@ class TestAdminLogin : public QObject {
 
 QTEST_MAIN(TestAdminLogin)
 #include "tst_admin_login.moc"
+
+using namespace varn;

@@ -4,12 +4,12 @@
 
 #include "gui_test_support.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/config/advance_dlg.h"
 #include "gui/config/config_dlg.h"
 #include "gui/config/login_script_dlg.h"
 #include "gui/config/password_dlg.h"
 #include "gui/selftest/practice_dlg.h"
-#include "gui/common/window_timers.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +27,7 @@ const QString kNeedAccount = QStringLiteral(
     "You have to key in 1. PPP Mode username & password, or 2. Terminal Mode login script");
 
 enum : int { Save = 1050, Cancel = 2, Advance = 1009, SetPassword = 1028, Verify = 1008 };
-enum : int { LoginScript = 1073, Name = 1010, Phone = 1012, User = 1013, Password = 1001 };
+enum : int { LoginScriptButton = 1073, Name = 1010, Phone = 1012, User = 1013, Password = 1001 };
 const int kOctets[4] = {1018, 1024, 1025, 1026};
 
 // An appliance in PPP mode with a phone number, as the Device List hands it over.
@@ -76,10 +76,10 @@ bool enabled(CConfigDlg* c, int id) {
 }
 
 // Counts self-test dialogs that open while it lives, ending each with `result`.
-struct PracticeWatch {
+struct SelfTestWatch {
     int runs = 0;
     QTimer poll;
-    explicit PracticeWatch(int result) {
+    explicit SelfTestWatch(int result) {
         QObject::connect(&poll, &QTimer::timeout, [this, result] {
             if (auto* p = qobject_cast<CPracticeDlg*>(QApplication::activeModalWidget())) {
                 ++runs;
@@ -143,7 +143,7 @@ class TestConfigDlg : public QObject {
 
             QVERIFY(!enabled(c, Save));
             QCOMPARE(enabled(c, Verify), verify);
-            QCOMPARE(enabled(c, LoginScript), loginScript);
+            QCOMPARE(enabled(c, LoginScriptButton), loginScript);
             QVERIFY(enabled(c, Cancel) && enabled(c, Advance) && enabled(c, SetPassword));
             QTRY_COMPARE(c->focusWidget(), c->field(Name));
             QCOMPARE(c->field(Name)->selectedText(), QString("Office"));
@@ -282,24 +282,24 @@ class TestConfigDlg : public QObject {
         ConfigRig rig(varn::LoginMode::Terminal);
         CConfigDlg dlg(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
-            QVERIFY(enabled(c, LoginScript));
+            QVERIFY(enabled(c, LoginScriptButton));
             QTest::keyClicks(c->field(User), "u");
             QCOMPARE(rig.config.loginMode(), std::uint8_t(2));
-            QVERIFY(!enabled(c, LoginScript));
+            QVERIFY(!enabled(c, LoginScriptButton));
             QVERIFY(enabled(c, Save));
             QVERIFY(c->button(Save)->isDefault());
             QTest::keyClick(c->field(User), Qt::Key_Backspace);
             QVERIFY(!enabled(c, Save));
-            QVERIFY(enabled(c, LoginScript));
+            QVERIFY(enabled(c, LoginScriptButton));
             QCOMPARE(rig.config.loginMode(), std::uint8_t(2));
 
             // With a password typed, emptying the user name keeps Login Script off.
             QTest::keyClicks(c->field(Password), "pw");
             QTest::keyClicks(c->field(User), "u");
             QTest::keyClick(c->field(User), Qt::Key_Backspace);
-            QVERIFY(!enabled(c, LoginScript));
+            QVERIFY(!enabled(c, LoginScriptButton));
             c->field(Password)->clear();
-            QVERIFY(enabled(c, LoginScript));
+            QVERIFY(enabled(c, LoginScriptButton));
         });
         dlg.exec();
     }
@@ -309,9 +309,9 @@ class TestConfigDlg : public QObject {
         CConfigDlg dlg(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             c->field(Phone)->clear();
-            QVERIFY(!enabled(c, Save) && !enabled(c, Verify) && !enabled(c, LoginScript));
+            QVERIFY(!enabled(c, Save) && !enabled(c, Verify) && !enabled(c, LoginScriptButton));
             QTest::keyClicks(c->field(Phone), "7");
-            QVERIFY(enabled(c, Save) && enabled(c, Verify) && enabled(c, LoginScript));
+            QVERIFY(enabled(c, Save) && enabled(c, Verify) && enabled(c, LoginScriptButton));
             QVERIFY(c->button(Verify)->isDefault());
             QVERIFY(!c->button(Save)->isDefault());
         });
@@ -367,7 +367,7 @@ class TestConfigDlg : public QObject {
         QFETCH(bool, answered);
         ConfigRig rig;
         rig.acknowledgesWrite = answered;
-        const int six[] = {Save, Cancel, Advance, Verify, LoginScript, SetPassword};
+        const int six[] = {Save, Cancel, Advance, Verify, LoginScriptButton, SetPassword};
         CConfigDlg dlg(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             retype(c->field(Name), "Renamed");
@@ -426,7 +426,7 @@ class TestConfigDlg : public QObject {
             const char* end = ok ? "OK" : "Cancel";
             QTest::addRow("Advance %s", end) << int(Advance) << ok;
             QTest::addRow("Set Password %s", end) << int(SetPassword) << ok;
-            QTest::addRow("Login Script %s", end) << int(LoginScript) << ok;
+            QTest::addRow("Login Script %s", end) << int(LoginScriptButton) << ok;
         }
     }
     void secondaryEditorsEnableSave() {
@@ -471,18 +471,18 @@ class TestConfigDlg : public QObject {
             retype(c->field(Phone), "5550199");
             retype(c->field(User), "other");
             retype(c->field(Password), "ABCDEFGHIJKLMNOPQRSTUVWXY");
-            auto practice = whenModal<CPracticeDlg>([&](CPracticeDlg* p) {
+            auto selfTest = whenModal<CPracticeDlg>([&](CPracticeDlg* p) {
                 QCOMPARE(rig.config.phoneNumber(), std::string("5550199"));
                 QCOMPARE(rig.config.pppUserName(), std::string("other"));
                 // The first 20 characters; the old ones after them stay.
                 QCOMPARE(rig.config.pppPassword(), std::string("ABCDEFGHIJKLMNOPQRSTuvwxy"));
-                QVERIFY(rig.practice.terminalText != nullptr);
+                QVERIFY(rig.selfTest.terminalText != nullptr);
                 QCOMPARE(rig.config.deviceName(), std::string("Office"));
                 p->done(QDialog::Accepted);
             });
             QTest::mouseClick(c->button(Verify), Qt::LeftButton);
-            QVERIFY(practice.ran());
-            QVERIFY(rig.practice.terminalText == nullptr); // released
+            QVERIFY(selfTest.ran());
+            QVERIFY(rig.selfTest.terminalText == nullptr); // released
             QVERIFY(c->button(Save)->isDefault());
 
             QTest::mouseClick(c->button(Save), Qt::LeftButton);
@@ -501,7 +501,7 @@ class TestConfigDlg : public QObject {
         ConfigRig rig;
         CConfigDlg dlg(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
-            PracticeWatch watch(result);
+            SelfTestWatch watch(result);
             QTest::mouseClick(c->button(Verify), Qt::LeftButton);
             QCOMPARE(watch.runs, 1);
             QCOMPARE(enabled(c, Save), result == QDialog::Accepted);
@@ -513,7 +513,7 @@ class TestConfigDlg : public QObject {
         ConfigRig rig;
         NoMemoryConfigDlg dlg(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
-            PracticeWatch watch(QDialog::Accepted);
+            SelfTestWatch watch(QDialog::Accepted);
             retype(c->field(Phone), "5550199");
             QTest::mouseClick(c->button(Verify), Qt::LeftButton);
             QCOMPARE(watch.runs, 0);
@@ -527,3 +527,5 @@ class TestConfigDlg : public QObject {
 
 QTEST_MAIN(TestConfigDlg)
 #include "tst_config_dlg.moc"
+
+using namespace varn;

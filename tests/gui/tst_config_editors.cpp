@@ -3,8 +3,8 @@
 
 #include "gui_test_support.h"
 
-#include "gui/config/advance_dlg.h"
 #include "config/login_script.h"
+#include "gui/config/advance_dlg.h"
 #include "gui/config/login_script_dlg.h"
 #include "gui/config/password_dlg.h"
 
@@ -390,3 +390,5 @@ class TestConfigEditors : public QObject {
 
 QTEST_MAIN(TestConfigEditors)
 #include "tst_config_editors.moc"
+
+using namespace varn;

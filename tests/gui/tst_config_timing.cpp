@@ -5,10 +5,10 @@
 
 #include "simulator_rig.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/config/config_dlg.h"
 #include "gui/devices/admin_login_dlg.h"
 #include "gui/devices/device_list_dlg.h"
-#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -132,3 +132,5 @@ class TestConfigTiming : public QObject {
 
 QTEST_MAIN(TestConfigTiming)
 #include "tst_config_timing.moc"
+
+using namespace varn;

@@ -2,8 +2,8 @@
 
 #include "gui_test_support.h"
 
-#include "gui/devices/device_ip_dlg.h"
 #include "gui/common/window_timers.h"
+#include "gui/devices/device_ip_dlg.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -211,3 +211,5 @@ class TestDeviceIp : public QObject {
 
 QTEST_MAIN(TestDeviceIp)
 #include "tst_device_ip.moc"
+
+using namespace varn;

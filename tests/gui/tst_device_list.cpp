@@ -4,12 +4,12 @@
 
 #include "gui_test_support.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/config/config_dlg.h"
 #include "gui/devices/admin_login_dlg.h"
 #include "gui/devices/device_ip_dlg.h"
 #include "gui/devices/device_list_dlg.h"
 #include "gui/devices/status_monitor_dlg.h"
-#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -633,3 +633,5 @@ class TestDeviceList : public QObject {
 
 QTEST_MAIN(TestDeviceList)
 #include "tst_device_list.moc"
+
+using namespace varn;

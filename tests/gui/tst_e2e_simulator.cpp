@@ -4,12 +4,12 @@
 
 #include "simulator_rig.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/config/config_dlg.h"
 #include "gui/devices/admin_login_dlg.h"
 #include "gui/devices/device_ip_dlg.h"
 #include "gui/devices/device_list_dlg.h"
 #include "gui/devices/status_monitor_dlg.h"
-#include "gui/common/window_timers.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -231,3 +231,5 @@ class TestEndToEnd : public QObject {
 
 QTEST_MAIN(TestEndToEnd)
 #include "tst_e2e_simulator.moc"
+
+using namespace varn;

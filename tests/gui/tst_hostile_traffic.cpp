@@ -5,8 +5,8 @@
 
 #include "simulator_rig.h"
 
-#include "gui/devices/device_list_dlg.h"
 #include "gui/common/window_timers.h"
+#include "gui/devices/device_list_dlg.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -117,7 +117,7 @@ class TestHostileTraffic : public QObject {
             }
             QVERIFY(!utility.endpoint.sentTypes.empty()); // the Refresh went out
             QVERIFY(utility.config == record);
-            QCOMPARE(utility.practice.loginKind, varn::kLoginUndecided);
+            QCOMPARE(utility.selfTest.loginKind, varn::kLoginUndecided);
             d->reject();
         });
         QCOMPARE(dlg.exec(), int(QDialog::Rejected));
@@ -127,3 +127,5 @@ class TestHostileTraffic : public QObject {
 
 QTEST_MAIN(TestHostileTraffic)
 #include "tst_hostile_traffic.moc"
+
+using namespace varn;

@@ -5,8 +5,8 @@
 
 #include "gui_test_support.h"
 
-#include "gui/selftest/login_terminal_dlg.h"
 #include "gui/common/window_timers.h"
+#include "gui/selftest/login_terminal_dlg.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,10 +24,10 @@ struct TerminalRig : LinkRig {
 
     TerminalRig() {
         link.targetAddress = addr(192, 168, 1, 20);
-        practice.obtainTerminalText();
-        practice.running = true;
-        practice.loginKind = varn::kLoginTerminal;
-        practice.scriptSlot = -1;
+        selfTest.obtainTerminalText();
+        selfTest.running = true;
+        selfTest.loginKind = varn::kLoginTerminal;
+        selfTest.scriptSlot = -1;
         config.setLoginMode(varn::LoginMode::Terminal);
         config.clearLoginArea();
     }
@@ -81,7 +81,7 @@ class TestLoginTerminal : public QObject {
             QTest::keyClick(d->display(), Qt::Key_Backspace);
             QTest::keyClicks(d->display(), "t");
             QCOMPARE(d->inputLine()->text(), QString("guest"));
-            QVERIFY(rig.practice.terminalDirty);
+            QVERIFY(rig.selfTest.terminalDirty);
             rig.refresh();
             QCOMPARE(d->display()->toPlainText(), QString("Welcome\nlogin: guest"));
 
@@ -149,7 +149,7 @@ class TestLoginTerminal : public QObject {
             rig.refresh();
             QVERIFY(d->isVisible());
             rig.receive("\r\nStarting PPP\r\n" + kPppFraming);
-            QVERIFY(rig.practice.pppSeen);
+            QVERIFY(rig.selfTest.pppSeen);
             rig.refresh();
         });
         QCOMPARE(rig.dlg.exec(), int(QDialog::Accepted));
@@ -180,7 +180,7 @@ class TestLoginTerminal : public QObject {
     void fullDisplayIsToldAndLinesStillGoOut() {
         TerminalRig rig;
         auto script = whenModal<CLoginTerminalDlg>([&](CLoginTerminalDlg* d) {
-            rig.practice.terminalEnd = varn::kTerminalTextSize - 8;
+            rig.selfTest.terminalEnd = varn::kTerminalTextSize - 8;
             rig.receive("Password: ");
             QCOMPARE(rig.messages.texts,
                      QStringList{"VARN : Terminal buffer is full, further text is not shown."});
@@ -196,3 +196,5 @@ class TestLoginTerminal : public QObject {
 
 QTEST_MAIN(TestLoginTerminal)
 #include "tst_login_terminal.moc"
+
+using namespace varn;

@@ -165,9 +165,9 @@ class TestMainFrame : public QObject {
         SocketPort port;
         port.fd = in;
         varn::DeviceConfig config;
-        varn::PracticeState practice;
+        varn::SelfTestState selfTest;
         varn::SilentUserInterface ui;
-        varn::Link link(port, config, practice, ui);
+        varn::Link link(port, config, selfTest, ui);
         dispatchWaitingReplies(link, in);
         QCOMPARE(link.devices.deviceCount, kRepliesPerNotification);
         dispatchWaitingReplies(link, in);
@@ -179,3 +179,5 @@ class TestMainFrame : public QObject {
 
 QTEST_MAIN(TestMainFrame)
 #include "tst_main_frame.moc"
+
+using namespace varn;

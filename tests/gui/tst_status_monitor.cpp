@@ -2,8 +2,8 @@
 
 #include "gui_test_support.h"
 
-#include "gui/devices/status_monitor_dlg.h"
 #include "gui/common/window_timers.h"
+#include "gui/devices/status_monitor_dlg.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -113,3 +113,5 @@ class TestStatusMonitor : public QObject {
 
 QTEST_MAIN(TestStatusMonitor)
 #include "tst_status_monitor.moc"
+
+using namespace varn;

@@ -115,3 +115,5 @@ class TestViewAbout : public QObject {
 
 QTEST_MAIN(TestViewAbout)
 #include "tst_view_about.moc"
+
+using namespace varn;

@@ -195,7 +195,7 @@ std::optional<std::uint32_t> parseAddress(const std::string& text) {
         if ((i < 3) != (dot != std::string::npos))
             return std::nullopt; // not exactly four parts
         const std::string part = text.substr(start, i < 3 ? dot - start : std::string::npos);
-        const auto octet = wholeOctet(part);
+        const auto octet = varn::wholeOctet(part);
         if (!octet || part.find(' ') != std::string::npos)
             return std::nullopt;
         octets[i] = *octet;

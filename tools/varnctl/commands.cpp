@@ -2,15 +2,15 @@
 
 #include "backup.h"
 #include "cli.h"
-#include "protocol/device_config.h"
 #include "devices/login_check.h"
 #include "devices/password_cache.h"
-#include "link/request_plans.h"
 #include "devices/same_network.h"
 #include "interfaces.h"
 #include "link/device_state.h"
-#include "protocol/wire.h"
+#include "link/request_plans.h"
 #include "output.h"
+#include "protocol/device_config.h"
+#include "protocol/wire.h"
 #include "session.h"
 #include "terminal.h"
 
@@ -197,7 +197,7 @@ int Runner::checkReachable() {
     std::uint32_t local = sourceAddressFor(targetAddress, o_.endpoint.devicePort);
     if (local == 0)
         local = session_.endpoint().localAddress;
-    if (local == 0 || sameNetwork(targetAddress, local))
+    if (local == 0 || varn::sameNetwork(targetAddress, local))
         return kExitOk;
     return fail(kExitFailure, target() + " is outside this PC's network (" +
                                   varn::dottedText(local) +
@@ -229,9 +229,9 @@ int Runner::readConfiguration() {
 
 // The administrator login, checked against the block just read.
 int Runner::login(const std::optional<std::string>& filePassword) {
-    PasswordCache cache;
+    varn::PasswordCache cache;
     Answer answer = Answer::Given;
-    const PasswordPrompt prompt = [&](std::string& entered) {
+    const varn::PasswordPrompt prompt = [&](std::string& entered) {
         if (filePassword) {
             entered = *filePassword;
             return true;
@@ -239,7 +239,7 @@ int Runner::login(const std::optional<std::string>& filePassword) {
         answer = askSecret("Device Password : ", entered);
         return answer == Answer::Given;
     };
-    if (loginCheck(session_.config(), cache, prompt, ui_) == 0)
+    if (varn::loginCheck(session_.config(), cache, prompt, ui_) == 0)
         return kExitOk;
     switch (answer) {
     case Answer::NoTerminal:
@@ -447,7 +447,7 @@ int Runner::setIp() {
     say("LAN IP Address is saved successfully ! " + o_.name + " moves to " +
         varn::dottedText(o_.newAddress) + ".\n");
     const std::uint32_t local = sourceAddressFor(o_.newAddress, o_.endpoint.devicePort);
-    if (local != 0 && !sameNetwork(o_.newAddress, local))
+    if (local != 0 && !varn::sameNetwork(o_.newAddress, local))
         std::fprintf(stderr, "varnctl: note: %s is still outside this PC's network (%s)\n",
                      varn::dottedText(o_.newAddress).c_str(), varn::dottedText(local).c_str());
     return kExitOk;

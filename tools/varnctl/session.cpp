@@ -49,7 +49,7 @@ bool interrupted() {
 }
 
 Session::Session(const varn::EndpointSettings& settings, varn::UserInterface& ui)
-    : endpoint_(settings, ui), link_(endpoint_, config_, practice_, ui) {}
+    : endpoint_(settings, ui), link_(endpoint_, config_, selfTest_, ui) {}
 
 Session::~Session() {
     endpoint_.closeEndpoint();

@@ -5,12 +5,12 @@
 // waiting step looks at the shared state when its time comes, exactly as the
 // dialogs do on their timers.
 
-#include "protocol/device_config.h"
-#include "protocol/endpoint.h"
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "link/request_poll.h"
 #include "link/user_interface.h"
+#include "protocol/device_config.h"
+#include "protocol/endpoint.h"
+#include "selftest/selftest_state.h"
 
 #include <cstdint>
 #include <set>
@@ -68,7 +68,7 @@ class Session {
     Watcher watcher_;
     varn::UdpEndpoint endpoint_;
     varn::DeviceConfig config_;
-    varn::PracticeState practice_;
+    varn::SelfTestState selfTest_;
     varn::Link link_;
 };
 

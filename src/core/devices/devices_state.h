@@ -2,10 +2,12 @@
 // State of the Device List and the dialogs it opens, shared between them. The
 // application makes one instance at start and hands it down; tests make their own.
 
-#include "protocol/device_config.h"
 #include "devices/password_cache.h"
+#include "protocol/device_config.h"
 
 #include <cstdint>
+
+namespace varn {
 
 struct DevicesState {
     // The endpoint has been tried once in this run (never again).
@@ -15,7 +17,9 @@ struct DevicesState {
     // Tries left for the request that the Config chain waits on.
     std::int32_t retriesLeft = 0;
     // The configuration block as read, put back when the configuration is cancelled.
-    varn::DeviceConfig savedConfig;
+    DeviceConfig savedConfig;
     // Appliances logged into during the current Device List run.
     PasswordCache passwordCache;
 };
+
+} // namespace varn

@@ -1,15 +1,17 @@
 #include "devices/login_check.h"
 
-#include "protocol/device_config.h"
 #include "devices/password_cache.h"
 #include "link/user_interface.h"
+#include "protocol/device_config.h"
+
+namespace varn {
 
 bool passwordMatches(const std::string& entered, const std::string& stored) {
     return entered == stored;
 }
 
-int loginCheck(const varn::DeviceConfig& config, PasswordCache& cache, const PasswordPrompt& prompt,
-               varn::UserInterface& ui) {
+int loginCheck(const DeviceConfig& config, PasswordCache& cache, const PasswordPrompt& prompt,
+               UserInterface& ui) {
     const std::string name = config.deviceName();
     if (cache.granted(name))
         return 0;
@@ -20,9 +22,11 @@ int loginCheck(const varn::DeviceConfig& config, PasswordCache& cache, const Pas
     if (!prompt(entered))
         return -1;
     if (!passwordMatches(entered, password)) {
-        ui.showMessage("Incorrect Password !", varn::MessageIcon::Warning);
+        ui.showMessage("Incorrect Password !", MessageIcon::Warning);
         return -1;
     }
     cache.add(name);
     return 0;
 }
+
+} // namespace varn

@@ -6,11 +6,11 @@
 #include <functional>
 #include <string>
 
-class PasswordCache;
 namespace varn {
+
+class PasswordCache;
 class DeviceConfig;
 class UserInterface;
-} // namespace varn
 
 // Asks for the password: true and the typed text on OK, false on Cancel.
 using PasswordPrompt = std::function<bool(std::string& entered)>;
@@ -18,8 +18,10 @@ using PasswordPrompt = std::function<bool(std::string& entered)>;
 // 0 when access to the appliance whose block is in config is granted, -1 when it
 // is refused ("Incorrect Password !" through ui) or the login is cancelled. A
 // granted login is remembered in cache under the appliance's name.
-int loginCheck(const varn::DeviceConfig& config, PasswordCache& cache, const PasswordPrompt& prompt,
-               varn::UserInterface& ui);
+int loginCheck(const DeviceConfig& config, PasswordCache& cache, const PasswordPrompt& prompt,
+               UserInterface& ui);
 
 // True when `entered` is exactly the stored password (same length, same bytes).
 bool passwordMatches(const std::string& entered, const std::string& stored);
+
+} // namespace varn

@@ -1,5 +1,7 @@
 #include "devices/octet_field.h"
 
+namespace varn {
+
 namespace {
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -57,3 +59,5 @@ std::optional<std::uint8_t> wholeOctet(std::string_view text) {
         return std::nullopt;
     return std::uint8_t(value);
 }
+
+} // namespace varn

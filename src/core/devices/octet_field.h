@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+namespace varn {
+
 // What one change of an octet field's text asks for.
 struct OctetTyping {
     bool invalid = false; // a character other than a digit or "." was typed
@@ -24,3 +26,5 @@ OctetTyping scanOctetTyping(std::string_view firstLine);
 // three digits, blanks around it allowed; nothing when the field is empty or
 // holds anything else.
 std::optional<std::uint8_t> wholeOctet(std::string_view text);
+
+} // namespace varn

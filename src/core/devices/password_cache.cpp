@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace varn {
+
 namespace {
 std::string_view rowName(const std::uint8_t* row, std::size_t width) {
     const char* text = reinterpret_cast<const char*>(row);
@@ -47,3 +49,5 @@ bool PasswordCache::add(std::string_view name) {
     }
     return true;
 }
+
+} // namespace varn

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace varn {
+
 class PasswordCache {
   public:
     static constexpr int kRows = 50;
@@ -29,3 +31,5 @@ class PasswordCache {
     // Each row: the name, NUL-terminated when shorter than 12, then the flag.
     std::uint8_t rows_[kRows][kNameWidth + 1] = {};
 };
+
+} // namespace varn

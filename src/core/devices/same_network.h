@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+namespace varn {
+
 // True when both addresses (network order) lie in the same classful network,
 // each masked by the class of its own first octet.
 bool sameNetwork(std::uint32_t a, std::uint32_t b);
+
+} // namespace varn

@@ -1,7 +1,7 @@
 #include "link/device_state.h"
 
-#include "protocol/device_config.h"
 #include "link/user_interface.h"
+#include "protocol/device_config.h"
 #include "protocol/wire.h"
 
 #include <algorithm>
@@ -191,52 +191,52 @@ void markMonitorUnknown(MonitorTable& table, int deviceCount) {
         std::memcpy(table.rows[i] + MonitorTable::kStateColumn, kUnknown, sizeof kUnknown);
 }
 
-const PracticeStep practiceSteps[5] = {
-    {PracticeEvent::Dialing,
-     {PracticeControl::Complete},
+const SelfTestStep selfTestSteps[5] = {
+    {SelfTestEvent::Dialing,
+     {SelfTestControl::Complete},
      1,
-     PracticeControl::Dial,
+     SelfTestControl::Dial,
      "Dialing... ",
      false},
-    {PracticeEvent::TerminalLogin,
-     {PracticeControl::Dial, PracticeControl::Complete},
+    {SelfTestEvent::TerminalLogin,
+     {SelfTestControl::Dial, SelfTestControl::Complete},
      2,
-     PracticeControl::Terminal,
+     SelfTestControl::Terminal,
      "Terminal Mode Login ...",
      false},
-    {PracticeEvent::PppConnecting,
-     {PracticeControl::Terminal, PracticeControl::Complete},
+    {SelfTestEvent::PppConnecting,
+     {SelfTestControl::Terminal, SelfTestControl::Complete},
      2,
-     PracticeControl::Ppp,
+     SelfTestControl::Ppp,
      "PPP Connecting ...",
      false},
-    {PracticeEvent::Success,
-     {PracticeControl::Ppp},
+    {SelfTestEvent::Success,
+     {SelfTestControl::Ppp},
      1,
-     PracticeControl::Complete,
+     SelfTestControl::Complete,
      "Success ! Now, hang up phone ...",
      false},
-    {PracticeEvent::Ready,
-     {PracticeControl::Cancel},
+    {SelfTestEvent::Ready,
+     {SelfTestControl::Cancel},
      1,
-     PracticeControl::Ok,
+     SelfTestControl::Ok,
      "Device ready !",
      true},
 };
 
-void showPracticeProgress(UserInterface& ui, PracticeEvent event, const DeviceConfig& config) {
-    for (const PracticeStep& step : practiceSteps) {
+void showPracticeProgress(UserInterface& ui, SelfTestEvent event, const DeviceConfig& config) {
+    for (const SelfTestStep& step : selfTestSteps) {
         if (step.event != event)
             continue;
         for (int i = 0; i < step.disableCount; ++i)
-            ui.setPracticeControl(step.disable[i], false);
-        ui.setPracticeControl(step.enable, true);
+            ui.setSelfTestControl(step.disable[i], false);
+        ui.setSelfTestControl(step.enable, true);
         std::string text = step.text;
-        if (event == PracticeEvent::Dialing)
+        if (event == SelfTestEvent::Dialing)
             text += config.phoneNumber();
-        ui.setPracticeStatus(text);
+        ui.setSelfTestStatus(text);
         if (step.startsFocusTimer)
-            ui.startPracticeTimer(kPracticeFocusTimer, kPracticeFocusDelay);
+            ui.startSelfTestTimer(kSelfTestFocusTimer, kSelfTestFocusDelay);
         return;
     }
 }

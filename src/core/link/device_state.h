@@ -64,18 +64,18 @@ void buildMonitorRow(MonitorTable& table, const std::uint8_t* datagram, std::siz
 void markMonitorUnknown(MonitorTable& table, int deviceCount);
 
 // One step of the self-test as its dialog shows it.
-struct PracticeStep {
-    PracticeEvent event;
-    PracticeControl disable[2];
+struct SelfTestStep {
+    SelfTestEvent event;
+    SelfTestControl disable[2];
     int disableCount;
-    PracticeControl enable;
+    SelfTestControl enable;
     const char* text; // the progress line; Dialing adds the phone number
     bool startsFocusTimer;
 };
 // The steps of the self-test, in the order they usually come.
-extern const PracticeStep practiceSteps[5];
+extern const SelfTestStep selfTestSteps[5];
 
 // Shows a step of the self-test in its dialog through ui.
-void showPracticeProgress(UserInterface& ui, PracticeEvent event, const DeviceConfig& config);
+void showPracticeProgress(UserInterface& ui, SelfTestEvent event, const DeviceConfig& config);
 
 } // namespace varn

@@ -1,9 +1,9 @@
 #include "link/link.h"
 
-#include "protocol/device_config.h"
-#include "protocol/datagram_port.h"
-#include "selftest/selftest_state.h"
 #include "link/user_interface.h"
+#include "protocol/datagram_port.h"
+#include "protocol/device_config.h"
+#include "selftest/selftest_state.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,8 +41,8 @@ const char* selectedRow(const DeviceTable& table, int index) {
 
 } // namespace
 
-Link::Link(DatagramPort& port, DeviceConfig& config, PracticeState& practice, UserInterface& ui)
-    : port_(port), config_(config), practice_(practice), ui_(ui) {}
+Link::Link(DatagramPort& port, DeviceConfig& config, SelfTestState& selfTest, UserInterface& ui)
+    : port_(port), config_(config), selfTest_(selfTest), ui_(ui) {}
 
 int Link::sendRequest(int type) {
     awaitedReply = std::uint8_t(type);
@@ -77,8 +77,8 @@ int Link::sendRequest(int type) {
         length = 24;
         break;
     case kLogin:
-        b[8] = practice_.loginKind;
-        if (practice_.loginKind == kLoginPpp) {
+        b[8] = selfTest_.loginKind;
+        if (selfTest_.loginKind == kLoginPpp) {
             copyAsText(b + 9, block + DeviceConfig::kPppUserName, DeviceConfig::kPppUserNameSize);
             copyAsText(b + 41, block + DeviceConfig::kPppPassword, kPppPasswordOnTheWire);
         }
@@ -86,8 +86,8 @@ int Link::sendRequest(int type) {
         break;
     case kTerminalResponse: {
         std::uint8_t text[32] = {};
-        if (practice_.unrecordedLine) {
-            const std::string& line = *practice_.unrecordedLine;
+        if (selfTest_.unrecordedLine) {
+            const std::string& line = *selfTest_.unrecordedLine;
             const std::size_t n = std::min(line.size(), sizeof text);
             std::memcpy(text, line.data(), n);
             writeLe16(b + 8, std::uint16_t(n));
@@ -95,7 +95,7 @@ int Link::sendRequest(int type) {
             // Offsets come from the block, which came from the appliance: a slot
             // outside the script, offsets that decrease or that point past the
             // 48-byte area must not make us read outside it.
-            const ScriptSpan span = config_.scriptSpan(practice_.scriptSlot);
+            const ScriptSpan span = config_.scriptSpan(selfTest_.scriptSlot);
             writeLe16(b + 8, std::uint16_t(span.length));
             std::memcpy(text, block + DeviceConfig::kScriptResponses + span.begin,
                         std::min<std::size_t>(span.length, sizeof text));
@@ -259,52 +259,52 @@ void Link::onConfigBlock(const std::uint8_t* b, std::size_t length, std::uint32_
 void Link::onDialResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
     // One result per dial sent: the LAN may deliver one twice, and a second
     // would show its step again, hang up again or restart the terminal text.
-    if (!practice_.running || !takeAnswer(kDial))
+    if (!selfTest_.running || !takeAnswer(kDial))
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {
         awaitedReply = kTerminalResponse;
-        showPracticeProgress(ui_, PracticeEvent::TerminalLogin, config_);
+        showPracticeProgress(ui_, SelfTestEvent::TerminalLogin, config_);
         // The text of an earlier dial must not show again in the Login Terminal.
-        practice_.terminalEnd = 0;
-        if (practice_.terminalText)
-            practice_.terminalText[0] = 0;
-        practice_.terminalOverflowReported = false;
+        selfTest_.terminalEnd = 0;
+        if (selfTest_.terminalText)
+            selfTest_.terminalText[0] = 0;
+        selfTest_.terminalOverflowReported = false;
         return;
     }
-    ui_.setPracticeStatus(dialResultText(code));
+    ui_.setSelfTestStatus(dialResultText(code));
     sendRequest(kHangUp);
 }
 
 void Link::onLoginResult(const std::uint8_t* b, std::size_t, std::uint32_t) {
     // One result per login sent (its hang-up replaces the awaited marker).
-    if (!practice_.running || !takeAnswer(kLogin))
+    if (!selfTest_.running || !takeAnswer(kLogin))
         return;
     const std::uint8_t code = b[8];
     if (code == 0) {
-        practice_.hangupAfterSuccess = true;
-        showPracticeProgress(ui_, PracticeEvent::Success, config_);
+        selfTest_.hangupAfterSuccess = true;
+        showPracticeProgress(ui_, SelfTestEvent::Success, config_);
     } else {
-        ui_.setPracticeStatus(pppResultText(code));
+        ui_.setSelfTestStatus(pppResultText(code));
     }
     sendRequest(kHangUp);
 }
 
 void Link::onTerminalData(const std::uint8_t* b, std::size_t length, std::uint32_t) {
-    if (!practice_.running)
+    if (!selfTest_.running)
         return;
-    practice_.terminalDirty = true;
+    selfTest_.terminalDirty = true;
     // The length field may claim more than the datagram carries.
     const std::size_t carried = length > 10 ? length - 10 : 0;
     const std::size_t dataLength = std::min<std::size_t>(readLe16(b + 8), carried);
     const std::uint8_t* data = b + 10;
 
-    if (practice_.loginKind == kLoginUndecided) {
-        practice_.scriptSlot = -1;
-        practice_.unrecordedLine.reset();
-        practice_.pppSeen = false;
+    if (selfTest_.loginKind == kLoginUndecided) {
+        selfTest_.scriptSlot = -1;
+        selfTest_.unrecordedLine.reset();
+        selfTest_.pppSeen = false;
         const int r = appendTerminal(data, dataLength);
-        practice_.loginKind = std::uint8_t(r);
+        selfTest_.loginKind = std::uint8_t(r);
         if (r == 1) {
             // The login the user is about to type becomes the new script.
             config_.setLoginMode(LoginMode::Terminal);
@@ -313,12 +313,12 @@ void Link::onTerminalData(const std::uint8_t* b, std::size_t length, std::uint32
                 sendRequest(kHangUp);
         } else {
             config_.setLoginMode(LoginMode::Ppp);
-            showPracticeProgress(ui_, PracticeEvent::PppConnecting, config_);
+            showPracticeProgress(ui_, SelfTestEvent::PppConnecting, config_);
             sendRequest(kLogin);
         }
-    } else if (practice_.loginKind == kLoginTerminal) {
+    } else if (selfTest_.loginKind == kLoginTerminal) {
         if (appendTerminal(data, dataLength) == 2) {
-            showPracticeProgress(ui_, PracticeEvent::PppConnecting, config_);
+            showPracticeProgress(ui_, SelfTestEvent::PppConnecting, config_);
             sendRequest(kLogin);
         }
     }
@@ -341,9 +341,9 @@ void Link::onResetAck(const std::uint8_t*, std::size_t, std::uint32_t) {
 void Link::onHangUpAck(const std::uint8_t*, std::size_t, std::uint32_t) {
     if (!takeAnswer(kHangUp))
         return;
-    if (practice_.hangupAfterSuccess) {
-        practice_.hangupAfterSuccess = false;
-        showPracticeProgress(ui_, PracticeEvent::Ready, config_);
+    if (selfTest_.hangupAfterSuccess) {
+        selfTest_.hangupAfterSuccess = false;
+        showPracticeProgress(ui_, SelfTestEvent::Ready, config_);
     }
 }
 
@@ -361,9 +361,9 @@ void Link::onStatusRow(const std::uint8_t* b, std::size_t length, std::uint32_t)
 
 int Link::appendTerminal(const std::uint8_t* data, std::size_t length) {
     bool overflowed = false;
-    const int r = practice_.appendTerminalData(data, length, &overflowed);
-    if (overflowed && !practice_.terminalOverflowReported) {
-        practice_.terminalOverflowReported = true;
+    const int r = selfTest_.appendTerminalData(data, length, &overflowed);
+    if (overflowed && !selfTest_.terminalOverflowReported) {
+        selfTest_.terminalOverflowReported = true;
         ui_.showMessage(kTerminalFull, MessageIcon::Warning);
     }
     return r;

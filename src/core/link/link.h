@@ -15,11 +15,11 @@ namespace varn {
 class DatagramPort;
 class DeviceConfig;
 class UserInterface;
-struct PracticeState;
+struct SelfTestState;
 
 class Link {
   public:
-    Link(DatagramPort& port, DeviceConfig& config, PracticeState& practice, UserInterface& ui);
+    Link(DatagramPort& port, DeviceConfig& config, SelfTestState& selfTest, UserInterface& ui);
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
@@ -54,7 +54,7 @@ class Link {
 
     DatagramPort& port() { return port_; }
     DeviceConfig& config() { return config_; }
-    PracticeState& practice() { return practice_; }
+    SelfTestState& selfTest() { return selfTest_; }
     UserInterface& ui() { return ui_; }
 
   private:
@@ -84,7 +84,7 @@ class Link {
 
     DatagramPort& port_;
     DeviceConfig& config_;
-    PracticeState& practice_;
+    SelfTestState& selfTest_;
     UserInterface& ui_;
 };
 

@@ -20,51 +20,51 @@ class UserInterface {
     virtual void showMessage(const std::string& text, MessageIcon icon) = 0;
 
     // The open self-test dialog; ignored when none is open.
-    virtual void setPracticeControl(PracticeControl control, bool enabled) = 0;
-    virtual void setPracticeStatus(const std::string& text) = 0;
-    virtual void startPracticeTimer(int id, int milliseconds) = 0;
+    virtual void setSelfTestControl(SelfTestControl control, bool enabled) = 0;
+    virtual void setSelfTestStatus(const std::string& text) = 0;
+    virtual void startSelfTestTimer(int id, int milliseconds) = 0;
 
     // Runs the Login Terminal modally; true when it ended with OK.
     virtual bool runLoginTerminal() = 0;
 };
 
 // Hands the self-test's progress to the self-test dialog registered in a
-// PracticeState (its practiceWindow), and only while that self-test runs.
-class PracticeForwardingUi : public UserInterface {
+// SelfTestState (its practiceWindow), and only while that self-test runs.
+class SelfTestForwardingUi : public UserInterface {
   public:
-    explicit PracticeForwardingUi(const PracticeState& practice) : practice_(practice) {}
+    explicit SelfTestForwardingUi(const SelfTestState& selfTest) : selfTest_(selfTest) {}
 
-    void setPracticeControl(PracticeControl control, bool enabled) override {
-        if (PracticeView* view = openView())
+    void setSelfTestControl(SelfTestControl control, bool enabled) override {
+        if (SelfTestView* view = openView())
             view->setControlEnabled(control, enabled);
     }
-    void setPracticeStatus(const std::string& text) override {
-        if (PracticeView* view = openView())
+    void setSelfTestStatus(const std::string& text) override {
+        if (SelfTestView* view = openView())
             view->setStatusText(text);
     }
-    void startPracticeTimer(int id, int milliseconds) override {
-        if (PracticeView* view = openView())
+    void startSelfTestTimer(int id, int milliseconds) override {
+        if (SelfTestView* view = openView())
             view->startTimer(id, milliseconds);
     }
     bool runLoginTerminal() override {
-        PracticeView* view = openView();
+        SelfTestView* view = openView();
         return view != nullptr && view->runLoginTerminal();
     }
 
   private:
-    PracticeView* openView() const {
-        return practice_.running ? practice_.practiceWindow : nullptr;
+    SelfTestView* openView() const {
+        return selfTest_.running ? selfTest_.practiceWindow : nullptr;
     }
-    const PracticeState& practice_;
+    const SelfTestState& selfTest_;
 };
 
 // Shows nothing and answers "not OK".
 class SilentUserInterface : public UserInterface {
   public:
     void showMessage(const std::string&, MessageIcon) override {}
-    void setPracticeControl(PracticeControl, bool) override {}
-    void setPracticeStatus(const std::string&) override {}
-    void startPracticeTimer(int, int) override {}
+    void setSelfTestControl(SelfTestControl, bool) override {}
+    void setSelfTestStatus(const std::string&) override {}
+    void startSelfTestTimer(int, int) override {}
     bool runLoginTerminal() override { return false; }
 };
 

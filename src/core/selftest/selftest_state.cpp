@@ -6,13 +6,13 @@
 
 namespace varn {
 
-bool PracticeState::obtainTerminalText() {
+bool SelfTestState::obtainTerminalText() {
     terminalText.reset(new (std::nothrow) char[kTerminalTextSize]());
     terminalEnd = 0;
     return terminalText != nullptr;
 }
 
-int PracticeState::appendTerminalData(const std::uint8_t* data, std::size_t length,
+int SelfTestState::appendTerminalData(const std::uint8_t* data, std::size_t length,
                                       bool* overflowed) {
     if (overflowed != nullptr)
         *overflowed = false;

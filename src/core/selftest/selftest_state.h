@@ -19,7 +19,7 @@ inline constexpr std::size_t kTerminalTextSize = 20480;
 inline constexpr std::size_t kTypedLineSize = 32; // lastTypedLine, without its NUL
 
 // Steps of the self-test shown in its dialog.
-enum class PracticeEvent : int {
+enum class SelfTestEvent : int {
     Dialing = 3,
     PppConnecting = 4,
     TerminalLogin = 5,
@@ -28,7 +28,7 @@ enum class PracticeEvent : int {
 };
 
 // Controls of the self-test dialog that the steps change.
-enum class PracticeControl : int {
+enum class SelfTestControl : int {
     Ok = 1,
     Cancel = 2,
     Dial = 1038,
@@ -38,25 +38,25 @@ enum class PracticeControl : int {
 };
 
 // The self-test dialog's timer that gives OK the focus after "Device ready !".
-inline constexpr int kPracticeFocusTimer = 18;
-inline constexpr int kPracticeFocusDelay = 100;
+inline constexpr int kSelfTestFocusTimer = 18;
+inline constexpr int kSelfTestFocusDelay = 100;
 
 // The open self-test dialog, as the user interface reaches it.
-class PracticeView {
+class SelfTestView {
   public:
-    virtual ~PracticeView() = default;
-    virtual void setControlEnabled(PracticeControl control, bool enabled) = 0;
+    virtual ~SelfTestView() = default;
+    virtual void setControlEnabled(SelfTestControl control, bool enabled) = 0;
     virtual void setStatusText(const std::string& text) = 0; // the progress line
     virtual void startTimer(int id, int milliseconds) = 0;
     // Runs the Login Terminal modally; true when it ended with OK.
     virtual bool runLoginTerminal() = 0;
 };
 
-struct PracticeState {
+struct SelfTestState {
     // A self-test dialog is open: only then do dial results, login results and
     // terminal data act (any host on the LAN can send them).
     bool running = false;
-    PracticeView* practiceWindow = nullptr; // the open self-test dialog
+    SelfTestView* practiceWindow = nullptr; // the open self-test dialog
 
     std::uint8_t loginKind = kLoginUndecided;
     bool dialStarted = false;

@@ -1,8 +1,8 @@
 #include "selftest/terminal_recorder.h"
 
 #include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "protocol/wire.h"
+#include "selftest/selftest_state.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,33 +17,33 @@ std::string_view upToNul(std::string_view text) {
 }
 
 // The write position, kept inside the buffer with room for its NUL.
-std::size_t endOf(const PracticeState& practice) {
-    return std::min(practice.terminalEnd, kTerminalTextSize - 1);
+std::size_t endOf(const SelfTestState& selfTest) {
+    return std::min(selfTest.terminalEnd, kTerminalTextSize - 1);
 }
 
 } // namespace
 
-bool echoTypedLine(PracticeState& practice, std::string_view typed) {
+bool echoTypedLine(SelfTestState& selfTest, std::string_view typed) {
     typed = upToNul(typed.substr(0, kTypedLineSize));
-    if (typed == std::string_view(practice.lastTypedLine))
+    if (typed == std::string_view(selfTest.lastTypedLine))
         return false;
-    std::memcpy(practice.lastTypedLine, typed.data(), typed.size());
-    practice.lastTypedLine[typed.size()] = 0;
-    if (practice.terminalText) {
-        const std::size_t end = endOf(practice);
+    std::memcpy(selfTest.lastTypedLine, typed.data(), typed.size());
+    selfTest.lastTypedLine[typed.size()] = 0;
+    if (selfTest.terminalText) {
+        const std::size_t end = endOf(selfTest);
         const std::size_t n = std::min(typed.size(), kTerminalTextSize - 1 - end);
-        std::memcpy(practice.terminalText.get() + end, typed.data(), n);
-        practice.terminalText[end + n] = 0;
+        std::memcpy(selfTest.terminalText.get() + end, typed.data(), n);
+        selfTest.terminalText[end + n] = 0;
     }
-    practice.terminalDirty = true;
+    selfTest.terminalDirty = true;
     return true;
 }
 
-std::string terminalDisplayText(const PracticeState& practice) {
-    if (!practice.terminalText)
+std::string terminalDisplayText(const SelfTestState& selfTest) {
+    if (!selfTest.terminalText)
         return {};
-    const char* text = practice.terminalText.get();
-    const std::size_t end = endOf(practice);
+    const char* text = selfTest.terminalText.get();
+    const std::size_t end = endOf(selfTest);
     std::string raw;
     raw.reserve(end + kTypedLineSize);
     std::copy_if(text, text + end, std::back_inserter(raw), [](char c) { return c != 0; });
@@ -81,13 +81,13 @@ std::string takePrompt(char* text, std::size_t end) {
 
 } // namespace
 
-LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std::string_view line) {
-    practice.unrecordedLine.reset();
+LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std::string_view line) {
+    selfTest.unrecordedLine.reset();
     std::string prompt;
-    if (practice.terminalText) {
-        const std::size_t end = endOf(practice);
-        practice.terminalText[end] = 0; // the echo is cut off
-        prompt = takePrompt(practice.terminalText.get(), end);
+    if (selfTest.terminalText) {
+        const std::size_t end = endOf(selfTest);
+        selfTest.terminalText[end] = 0; // the echo is cut off
+        prompt = takePrompt(selfTest.terminalText.get(), end);
     }
 
     std::uint8_t* prompts = config.data() + DeviceConfig::kScriptPrompts;
@@ -107,13 +107,13 @@ LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std:
     if (isNew) {
         // The slot after the last one used; scriptSlot is shared state, so any
         // value must lead to a slot or to a refusal, never to an overflow.
-        slot = std::clamp(practice.scriptSlot, -1, kPairs) + 1;
+        slot = std::clamp(selfTest.scriptSlot, -1, kPairs) + 1;
     } else {
-        practice.scriptSlot = slot;
+        selfTest.scriptSlot = slot;
     }
 
     const auto refuse = [&](LineRecord why) {
-        practice.unrecordedLine = std::string(line);
+        selfTest.unrecordedLine = std::string(line);
         return why;
     };
     if (slot >= kPairs)
@@ -125,7 +125,7 @@ LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std:
 
     if (isNew) {
         config.setScriptPrompt(slot, prompt);
-        practice.scriptSlot = slot;
+        selfTest.scriptSlot = slot;
     }
     std::memcpy(responses + begin, line.data(), line.size());
     const auto newEnd = std::uint8_t(begin + line.size());
@@ -137,7 +137,7 @@ LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std:
 
 LineRecord enterLine(Link& link, std::string_view line) {
     const LineRecord r =
-        recordEnteredLine(link.practice(), link.config(), line.substr(0, kEnteredLineSize));
+        recordEnteredLine(link.selfTest(), link.config(), line.substr(0, kEnteredLineSize));
     link.sendRequest(kTerminalResponse);
     return r;
 }

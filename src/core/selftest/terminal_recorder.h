@@ -13,7 +13,7 @@
 namespace varn {
 
 class Link;
-struct PracticeState;
+struct SelfTestState;
 
 // What a line entry takes of the input line.
 inline constexpr std::size_t kEnteredLineSize = 16;
@@ -24,11 +24,11 @@ inline constexpr int kTerminalLinesInView = 18;
 // terminalEnd, without moving terminalEnd, when it differs from lastTypedLine, and
 // marks the buffer dirty. What does not fit in the buffer is not shown. True when
 // the line changed.
-bool echoTypedLine(PracticeState& practice, std::string_view typed);
+bool echoTypedLine(SelfTestState& selfTest, std::string_view typed);
 
 // The display's text: the received text (NULs left out, so that one NUL from the
 // ISP does not hide everything after it) and the echo after it, line ends as '\n'.
-std::string terminalDisplayText(const PracticeState& practice);
+std::string terminalDisplayText(const SelfTestState& selfTest);
 
 enum class LineRecord {
     Recorded,
@@ -41,7 +41,7 @@ enum class LineRecord {
 // stored as that slot's response; scriptSlot names the slot. Offsets after the
 // slot are raised to at least its new end, so they never decrease. A line that
 // does not fit is not recorded at all: it is kept as unrecordedLine for request 5.
-LineRecord recordEnteredLine(PracticeState& practice, DeviceConfig& config, std::string_view line);
+LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std::string_view line);
 
 // Line entry: records the first 16 characters of line and sends them (request 5).
 LineRecord enterLine(Link& link, std::string_view line);

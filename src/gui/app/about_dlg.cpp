@@ -3,6 +3,8 @@
 #include "gui/app/setup_view.h"
 #include "ui_about_dlg.h"
 
+namespace varn {
+
 CAboutDlg::CAboutDlg(QWidget* parent)
     : SetupDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {
     initSetupResources();
@@ -13,3 +15,5 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 }
 
 CAboutDlg::~CAboutDlg() = default;
+
+} // namespace varn

@@ -9,6 +9,8 @@ namespace Ui {
 class CAboutDlg;
 }
 
+namespace varn {
+
 class CAboutDlg : public SetupDialog {
     Q_OBJECT
   public:
@@ -18,3 +20,5 @@ class CAboutDlg : public SetupDialog {
   private:
     std::unique_ptr<Ui::CAboutDlg> ui_;
 };
+
+} // namespace varn

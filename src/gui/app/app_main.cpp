@@ -1,18 +1,20 @@
 #include "gui/app/app_main.h"
 
+#include "devices/devices_state.h"
 #include "gui/app/setup_app.h"
 #include "gui/app/setup_context.h"
-#include "protocol/device_config.h"
-#include "gui/devices/device_list_dlg.h"
-#include "devices/devices_state.h"
-#include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "gui/common/qt_user_interface.h"
+#include "gui/devices/device_list_dlg.h"
+#include "link/link.h"
+#include "protocol/device_config.h"
+#include "selftest/selftest_state.h"
 
 #include <QApplication>
 
+namespace varn {
+
 void runDeviceList(SetupContext& context) {
-    varn::UdpEndpoint& endpoint = context.endpoint;
+    UdpEndpoint& endpoint = context.endpoint;
     AppState& app = context.app;
     EndpointAccess access{[&endpoint, &app] { return endpoint.openEndpoint(app.notifyWindow); },
                           [&endpoint] { return endpoint.socketError; }};
@@ -20,14 +22,14 @@ void runDeviceList(SetupContext& context) {
     dialog.exec();
 }
 
-int runSetup(QApplication& app, const varn::EndpointSettings& settings,
-             const std::function<void(const varn::Link&)>& started) {
+int runSetup(QApplication& app, const EndpointSettings& settings,
+             const std::function<void(const Link&)>& started) {
     // The process's single instances: made here, once, and handed down.
-    varn::PracticeState practice;
-    QtUserInterface ui(practice);
-    varn::UdpEndpoint endpoint(settings, ui);
-    varn::DeviceConfig config;
-    varn::Link link(endpoint, config, practice, ui);
+    SelfTestState selfTest;
+    QtUserInterface ui(selfTest);
+    UdpEndpoint endpoint(settings, ui);
+    DeviceConfig config;
+    Link link(endpoint, config, selfTest, ui);
     DevicesState devices;
     AppState appState;
     SetupContext context{endpoint, link, devices, appState};
@@ -41,3 +43,5 @@ int runSetup(QApplication& app, const varn::EndpointSettings& settings,
     }
     return app.exec();
 }
+
+} // namespace varn

@@ -1,14 +1,17 @@
 #pragma once
-// State of the application shell.
 
 namespace varn {
+
+// State of the application shell.
+
 class SocketWatcher;
-}
 
 struct AppState {
     // The main frame: receives the socket's read notifications. Set at every
     // activation of the frame.
-    varn::SocketWatcher* notifyWindow = nullptr;
+    SocketWatcher* notifyWindow = nullptr;
     // Set when the Device List that the view opens at its first paint has ended.
     bool firstListClosed = false;
 };
+
+} // namespace varn

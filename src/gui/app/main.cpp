@@ -7,5 +7,5 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    return runSetup(app, varn::EndpointSettings{});
+    return varn::runSetup(app, varn::EndpointSettings{});
 }

@@ -1,13 +1,15 @@
 #include "gui/app/main_frame.h"
 
 #include "gui/app/about_dlg.h"
-#include "link/link.h"
 #include "gui/common/reply_pump.h"
 #include "gui/common/window_timers.h"
+#include "link/link.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QSocketNotifier>
+
+namespace varn {
 
 CMainFrame::CMainFrame(SetupContext context)
     : context_(context), timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {
@@ -94,3 +96,5 @@ void CMainFrame::onAbout() {
     CAboutDlg dialog;
     dialog.exec();
 }
+
+} // namespace varn

@@ -8,9 +8,12 @@
 #include <QMainWindow>
 
 class QSocketNotifier;
+
+namespace varn {
+
 class WindowTimers;
 
-class CMainFrame : public QMainWindow, public varn::SocketWatcher {
+class CMainFrame : public QMainWindow, public SocketWatcher {
     Q_OBJECT
   public:
     static constexpr int TIMER_STARTUP_CHECK = 2;
@@ -45,3 +48,5 @@ class CMainFrame : public QMainWindow, public varn::SocketWatcher {
     QSocketNotifier* notifier_ = nullptr;
     bool shown_ = false;
 };
+
+} // namespace varn

@@ -10,6 +10,8 @@
 #include <QPalette>
 #include <QStringList>
 
+namespace varn {
+
 const char* const CSetupApp::kDocumentString =
     "Windows Application\nVARN Setup\nSetup Document\n\n\nSetup.Document\nSetup Document";
 
@@ -57,3 +59,5 @@ bool CSetupApp::initInstance() {
     frame_->show();
     return true;
 }
+
+} // namespace varn

@@ -5,6 +5,8 @@
 
 #include "gui/app/setup_context.h"
 
+namespace varn {
+
 class CMainFrame;
 class CSetupDoc;
 class CSetupView;
@@ -34,3 +36,5 @@ class CSetupApp : public QObject {
 
 // Grey RGB(192,192,192) background and black text for every dialog.
 void applyDialogColours();
+
+} // namespace varn

@@ -4,15 +4,15 @@
 
 #include "gui/app/app_state.h"
 
-struct DevicesState;
 namespace varn {
+
+struct DevicesState;
 class Link;
 class UdpEndpoint;
-} // namespace varn
 
 struct SetupContext {
-    varn::UdpEndpoint& endpoint;
-    varn::Link& link;
+    UdpEndpoint& endpoint;
+    Link& link;
     DevicesState& devices;
     AppState& app;
 };
@@ -20,3 +20,5 @@ struct SetupContext {
 // Runs the Device List modally on the context's link and state; the endpoint is
 // opened for the window in app.notifyWindow.
 void runDeviceList(SetupContext& context);
+
+} // namespace varn

@@ -3,8 +3,12 @@
 
 #include <QObject>
 
+namespace varn {
+
 class CSetupDoc : public QObject {
     Q_OBJECT
   public:
     using QObject::QObject;
 };
+
+} // namespace varn

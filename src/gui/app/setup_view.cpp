@@ -6,12 +6,19 @@
 #include <QPainter>
 #include <QTimer>
 
-void initSetupResources() {
+// Outside any namespace: the resource initialiser is a global function.
+static void initResourcesOnce() {
     static const bool registered = [] {
         Q_INIT_RESOURCE(resources);
         return true;
     }();
     (void)registered;
+}
+
+namespace varn {
+
+void initSetupResources() {
+    initResourcesOnce();
 }
 
 CSetupView::CSetupView(SetupContext context, QWidget* parent) : QWidget(parent), context_(context) {
@@ -22,7 +29,7 @@ CSetupView::CSetupView(SetupContext context, QWidget* parent) : QWidget(parent),
         // The frame is the window that hears the socket; it may not have been
         // activated yet when the first paint comes.
         if (context_.app.notifyWindow == nullptr) {
-            context_.app.notifyWindow = dynamic_cast<varn::SocketWatcher*>(window());
+            context_.app.notifyWindow = dynamic_cast<SocketWatcher*>(window());
         }
         runDeviceList(context_);
     };
@@ -53,3 +60,5 @@ void CSetupView::runFirstDeviceList() {
     }
     listPending_ = false;
 }
+
+} // namespace varn

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <functional>
 
+namespace varn {
+
 // Registers the icon and the background picture (the resources live in a static
 // library, whose registration the linker would otherwise drop). Safe to repeat.
 void initSetupResources();
@@ -35,3 +37,5 @@ class CSetupView : public QWidget {
     QTimer firstList_; // single shot: the Device List runs after the paint that asked for it
     bool listPending_ = false;
 };
+
+} // namespace varn

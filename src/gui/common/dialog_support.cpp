@@ -8,6 +8,8 @@
 #include <QTextOption>
 #include <QWidget>
 
+namespace varn {
+
 bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event) {
     QRegion own = event->region();
     for (const QObject* object : dialog->children()) {
@@ -54,3 +56,5 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->drawText(QRectF(textRect), text, textOption);
     painter->restore();
 }
+
+} // namespace varn

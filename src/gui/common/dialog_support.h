@@ -10,6 +10,8 @@
 class QPaintEvent;
 class QWidget;
 
+namespace varn {
+
 // Pixels of a dialog unit for the 8-point dialog font.
 inline constexpr double kPixelsPerUnitX = 1.5;
 inline constexpr double kPixelsPerUnitY = 1.625;
@@ -35,3 +37,5 @@ class TabStopDelegate : public QStyledItemDelegate {
   private:
     QList<qreal> stops_;
 };
+
+} // namespace varn

@@ -7,6 +7,8 @@
 #include <QString>
 #include <string>
 
+namespace varn {
+
 // The appliance's text is 8-bit: characters beyond Latin-1 become '?'.
 inline std::string toDeviceText(const QString& text) {
     return text.toLatin1().toStdString();
@@ -45,3 +47,5 @@ inline void makeDefaultButton(QPushButton* button) {
     }
     button->setDefault(true);
 }
+
+} // namespace varn

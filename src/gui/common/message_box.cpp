@@ -1,5 +1,7 @@
 #include "gui/common/message_box.h"
 
+namespace varn {
+
 namespace {
 MessageBoxHook& hook() {
     static MessageBoxHook instance;
@@ -19,3 +21,5 @@ int showMessageBox(const QString& text, QMessageBox::Icon icon) {
     QMessageBox box(icon, QStringLiteral("VARN Setup"), text, QMessageBox::Ok);
     return box.exec();
 }
+
+} // namespace varn

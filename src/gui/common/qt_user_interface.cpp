@@ -2,8 +2,11 @@
 
 #include "gui/common/message_box.h"
 
-void QtUserInterface::showMessage(const std::string& text, varn::MessageIcon icon) {
-    showMessageBox(QString::fromLatin1(text.c_str()), icon == varn::MessageIcon::Warning
-                                                          ? QMessageBox::Warning
-                                                          : QMessageBox::Information);
+namespace varn {
+
+void QtUserInterface::showMessage(const std::string& text, MessageIcon icon) {
+    showMessageBox(QString::fromLatin1(text.c_str()),
+                   icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information);
 }
+
+} // namespace varn

@@ -1,11 +1,15 @@
 #pragma once
-// The Qt side of varn::UserInterface: message boxes through showMessageBox; the
+// The Qt side of UserInterface: message boxes through showMessageBox; the
 // self-test's progress and the Login Terminal through the open self-test dialog.
 
 #include "link/user_interface.h"
 
-class QtUserInterface : public varn::PracticeForwardingUi {
+namespace varn {
+
+class QtUserInterface : public SelfTestForwardingUi {
   public:
-    using PracticeForwardingUi::PracticeForwardingUi;
-    void showMessage(const std::string& text, varn::MessageIcon icon) override;
+    using SelfTestForwardingUi::SelfTestForwardingUi;
+    void showMessage(const std::string& text, MessageIcon icon) override;
 };
+
+} // namespace varn

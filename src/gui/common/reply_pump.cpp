@@ -4,7 +4,9 @@
 
 #include <poll.h>
 
-void dispatchWaitingReplies(varn::Link& link, int fd) {
+namespace varn {
+
+void dispatchWaitingReplies(Link& link, int fd) {
     for (int i = 0; i < kRepliesPerNotification; ++i) {
         link.dispatchReply();
         pollfd waiting{fd, POLLIN, 0};
@@ -13,3 +15,5 @@ void dispatchWaitingReplies(varn::Link& link, int fd) {
         }
     }
 }
+
+} // namespace varn

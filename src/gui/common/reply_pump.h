@@ -1,10 +1,11 @@
 #pragma once
+
+namespace varn {
+
 // What one read notification of the socket does: the replies waiting there are
 // dispatched, a few at a time.
 
-namespace varn {
 class Link;
-}
 
 // At most this many replies per notification: one pass of the event loop per
 // datagram fell behind a burst of 100,000 a second on a busy machine and the
@@ -14,4 +15,6 @@ inline constexpr int kRepliesPerNotification = 32;
 
 // Dispatches one reply, then more while the socket fd has datagrams waiting, up
 // to kRepliesPerNotification in all.
-void dispatchWaitingReplies(varn::Link& link, int fd);
+void dispatchWaitingReplies(Link& link, int fd);
+
+} // namespace varn

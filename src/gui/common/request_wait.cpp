@@ -2,11 +2,12 @@
 
 #include "gui/common/window_timers.h"
 
-RequestWait::RequestWait(WindowTimers& timers, int timerId, varn::Link& link,
-                         std::int32_t& triesLeft)
+namespace varn {
+
+RequestWait::RequestWait(WindowTimers& timers, int timerId, Link& link, std::int32_t& triesLeft)
     : timers_(timers), timerId_(timerId), poll_(link, triesLeft) {}
 
-void RequestWait::start(varn::PollPlan plan, std::function<void()> onAnswered,
+void RequestWait::start(PollPlan plan, std::function<void()> onAnswered,
                         std::function<void()> onGaveUp) {
     onAnswered_ = std::move(onAnswered);
     onGaveUp_ = std::move(onGaveUp);
@@ -23,13 +24,13 @@ bool RequestWait::expire(int id) {
     }
     int wait = 0;
     switch (poll_.expire(&wait)) {
-    case varn::RequestPoll::Outcome::Answered:
+    case RequestPoll::Outcome::Answered:
         finish(onAnswered_);
         break;
-    case varn::RequestPoll::Outcome::GaveUp:
+    case RequestPoll::Outcome::GaveUp:
         finish(onGaveUp_);
         break;
-    case varn::RequestPoll::Outcome::Waiting:
+    case RequestPoll::Outcome::Waiting:
         timers_.set(timerId_, wait);
         break;
     }
@@ -50,3 +51,5 @@ void RequestWait::stop() {
     poll_.stop();
     timers_.kill(timerId_);
 }
+
+} // namespace varn

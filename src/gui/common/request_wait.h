@@ -8,15 +8,16 @@
 #include <cstdint>
 #include <functional>
 
+namespace varn {
+
 class WindowTimers;
 
 class RequestWait {
   public:
-    RequestWait(WindowTimers& timers, int timerId, varn::Link& link, std::int32_t& triesLeft);
+    RequestWait(WindowTimers& timers, int timerId, Link& link, std::int32_t& triesLeft);
 
     // Sends the request and arms the timer.
-    void start(varn::PollPlan plan, std::function<void()> onAnswered,
-               std::function<void()> onGaveUp);
+    void start(PollPlan plan, std::function<void()> onAnswered, std::function<void()> onGaveUp);
     // The window's timer handler calls this first; true when the expiry was
     // this wait's (and has been handled).
     bool expire(int id);
@@ -31,6 +32,8 @@ class RequestWait {
 
     WindowTimers& timers_;
     int timerId_;
-    varn::RequestPoll poll_;
+    RequestPoll poll_;
     std::function<void()> onAnswered_, onGaveUp_;
 };
+
+} // namespace varn

@@ -5,6 +5,8 @@
 
 #include <QPaintEvent>
 
+namespace varn {
+
 SetupDialog::SetupDialog(QWidget* parent)
     : QDialog(parent), timers_(new WindowTimers(this, [this](int id) { onTimer(id); })) {}
 
@@ -70,3 +72,5 @@ void SetupDialog::applyPaint() {
     paintRule();
     painting_ = false;
 }
+
+} // namespace varn

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QString>
 
+namespace varn {
+
 class WindowTimers;
 
 class SetupDialog : public QDialog {
@@ -59,3 +61,5 @@ class SetupDialog : public QDialog {
     bool endedEarly_ = false; // ended before the loop ran
     bool painting_ = false;
 };
+
+} // namespace varn

@@ -7,6 +7,8 @@
 #include <functional>
 #include <map>
 
+namespace varn {
+
 class WindowTimers : public QObject {
   public:
     using Handler = std::function<void(int id)>;
@@ -63,3 +65,5 @@ class WindowTimers : public QObject {
     Handler onExpiry_;
     std::map<int, QTimer*> timers_;
 };
+
+} // namespace varn

@@ -1,16 +1,18 @@
 #include "gui/config/advance_dlg.h"
 
-#include "protocol/device_config.h"
 #include "config/field_rules.h"
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
+#include "protocol/device_config.h"
 #include "ui_advance_dlg.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
 
-CAdvanceDlg::CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent)
+namespace varn {
+
+CAdvanceDlg::CAdvanceDlg(DeviceConfig& config, QWidget* parent)
     : SetupDialog(parent), config_(config), ui_(std::make_unique<Ui::CAdvanceDlg>()) {
     ui_->setupUi(this);
     finishSetup();
@@ -28,7 +30,7 @@ CAdvanceDlg::CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent)
 CAdvanceDlg::~CAdvanceDlg() = default;
 
 void CAdvanceDlg::initDialog() {
-    const int limit = int(varn::kAlternativeNumberMaxText);
+    const int limit = int(kAlternativeNumberMaxText);
     ui_->id1123->setMaxLength(limit);
     ui_->id1124->setMaxLength(limit);
     ui_->id1029->setText(QString::number(idleMinutes_));
@@ -53,7 +55,7 @@ void CAdvanceDlg::setAlternativesEnabled(bool enabled) {
 }
 
 void CAdvanceDlg::accept() {
-    varn::AdvanceFields fields;
+    AdvanceFields fields;
     fields.idleMinutes = toDeviceText(ui_->id1029->text());
     fields.alternative1 = toDeviceText(ui_->id1123->text());
     fields.alternative2 = toDeviceText(ui_->id1124->text());
@@ -61,22 +63,22 @@ void CAdvanceDlg::accept() {
     fields.blindDial = ui_->id1127->isChecked();
     fields.useAlternativeNumbers = ui_->id1125->isChecked();
 
-    const varn::AdvanceCheck check = varn::checkAdvanceFields(fields);
+    const AdvanceCheck check = checkAdvanceFields(fields);
     QLineEdit* failed = nullptr;
     switch (check.failed) {
-    case varn::AdvanceCheck::IdleMinutes:
+    case AdvanceCheck::IdleMinutes:
         failed = ui_->id1029;
         break;
-    case varn::AdvanceCheck::Alternative2:
+    case AdvanceCheck::Alternative2:
         failed = ui_->id1124;
         break;
-    case varn::AdvanceCheck::Alternative1:
+    case AdvanceCheck::Alternative1:
         failed = ui_->id1123;
         break;
-    case varn::AdvanceCheck::Tries:
+    case AdvanceCheck::Tries:
         failed = ui_->id1126;
         break;
-    case varn::AdvanceCheck::None:
+    case AdvanceCheck::None:
         break;
     }
     if (failed != nullptr) {
@@ -84,6 +86,8 @@ void CAdvanceDlg::accept() {
         focusAndSelect(failed);
         return;
     }
-    varn::storeAdvanceFields(config_, fields, check);
+    storeAdvanceFields(config_, fields, check);
     SetupDialog::accept();
 }
+
+} // namespace varn

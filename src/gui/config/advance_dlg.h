@@ -13,15 +13,16 @@ class QLineEdit;
 namespace Ui {
 class CAdvanceDlg;
 }
+
 namespace varn {
+
 class DeviceConfig;
-}
 
 class CAdvanceDlg : public SetupDialog {
     Q_OBJECT
   public:
     // Loads the dialog's values from the block.
-    explicit CAdvanceDlg(varn::DeviceConfig& config, QWidget* parent = nullptr);
+    explicit CAdvanceDlg(DeviceConfig& config, QWidget* parent = nullptr);
     ~CAdvanceDlg() override;
 
     void accept() override;
@@ -34,9 +35,11 @@ class CAdvanceDlg : public SetupDialog {
   private:
     void setAlternativesEnabled(bool enabled);
 
-    varn::DeviceConfig& config_;
+    DeviceConfig& config_;
     std::unique_ptr<Ui::CAdvanceDlg> ui_;
     std::uint8_t idleMinutes_ = 0;
     std::string alternative1_, alternative2_;
     std::uint32_t tries_ = 0;
 };
+
+} // namespace varn

@@ -1,19 +1,21 @@
 #include "gui/config/config_dlg.h"
 
+#include "gui/common/field_support.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_timers.h"
 #include "gui/config/advance_dlg.h"
 #include "gui/config/login_script_dlg.h"
 #include "gui/config/password_dlg.h"
 #include "gui/selftest/practice_dlg.h"
-#include "link/request_plans.h"
 #include "link/link.h"
-#include "gui/common/field_support.h"
-#include "gui/common/message_box.h"
-#include "gui/common/window_timers.h"
+#include "link/request_plans.h"
 #include "ui_config_dlg.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <cstring>
+
+namespace varn {
 
 namespace {
 const int kNameLimit = 12;
@@ -23,14 +25,14 @@ const int kPasswordLimit = 48;
 const std::size_t kFirmwareVersionMax = 16;
 } // namespace
 
-CConfigDlg::CConfigDlg(varn::Link& link, QWidget* parent)
+CConfigDlg::CConfigDlg(Link& link, QWidget* parent)
     : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CConfigDlg>()),
       saveWait_(timers(), TIMER_SAVE, link, saveTicksLeft_) {
     ui_->setupUi(this);
     finishSetup();
     octets_ = {ui_->id1018, ui_->id1024, ui_->id1025, ui_->id1026};
 
-    const varn::DeviceConfig& config = link_.config();
+    const DeviceConfig& config = link_.config();
     values_.deviceName = config.deviceName();
     const char* version = link_.proxyFirmwareVersion;
     firmwareVersion_.assign(version, strnlen(version, kFirmwareVersionMax));
@@ -38,7 +40,7 @@ CConfigDlg::CConfigDlg(varn::Link& link, QWidget* parent)
         values_.octets[std::size_t(i)] = std::to_string(config.lanIpOctet(i));
     }
     values_.phoneNumber = config.phoneNumber();
-    if (config.inLoginMode(varn::LoginMode::Ppp)) {
+    if (config.inLoginMode(LoginMode::Ppp)) {
         values_.userName = config.pppUserName();
         values_.password = config.pppPassword();
     }
@@ -79,12 +81,12 @@ void CConfigDlg::initDialog() {
     reachedByDigits_ = -1;
 
     ui_->id1050->setEnabled(false);
-    const varn::DeviceConfig& config = link_.config();
-    if (config.bytes[varn::DeviceConfig::kPhoneNumber] == 0) {
+    const DeviceConfig& config = link_.config();
+    if (config.bytes[DeviceConfig::kPhoneNumber] == 0) {
         ui_->id1008->setEnabled(false);
         ui_->id1073->setEnabled(false);
     }
-    if (config.inLoginMode(varn::LoginMode::Ppp)) {
+    if (config.inLoginMode(LoginMode::Ppp)) {
         ui_->id1073->setEnabled(false);
     }
 }
@@ -112,8 +114,7 @@ void CConfigDlg::onOctetChanged(int i) {
     QLineEdit* field = octets_[i];
     const bool justReached = reachedByDigits_ == i;
     reachedByDigits_ = -1;
-    const varn::OctetChange change =
-        varn::octetFieldChange(toDeviceText(field->text()), i, justReached);
+    const OctetChange change = octetFieldChange(toDeviceText(field->text()), i, justReached);
     if (change.text) {
         field->setText(fromDeviceText(*change.text));
     }
@@ -144,7 +145,7 @@ void CConfigDlg::onPhoneChanged() {
 void CConfigDlg::onAccountChanged(QLineEdit* field, int limit, QLineEdit* other) {
     enableSave();
     // Typing an account means logging in by PPP.
-    link_.config().setLoginMode(varn::LoginMode::Ppp);
+    link_.config().setLoginMode(LoginMode::Ppp);
     if (cutOneOver(field, limit)) {
         // still the same account being typed
     } else if (!field->text().isEmpty()) {
@@ -157,8 +158,8 @@ void CConfigDlg::onAccountChanged(QLineEdit* field, int limit, QLineEdit* other)
     }
 }
 
-varn::ConfigFields CConfigDlg::fieldTexts() const {
-    varn::ConfigFields fields;
+ConfigFields CConfigDlg::fieldTexts() const {
+    ConfigFields fields;
     fields.deviceName = toDeviceText(ui_->id1010->text());
     for (int i = 0; i < 4; ++i) {
         fields.octets[std::size_t(i)] = toDeviceText(octets_[i]->text());
@@ -170,24 +171,24 @@ varn::ConfigFields CConfigDlg::fieldTexts() const {
 }
 
 void CConfigDlg::onSave() {
-    const varn::SaveResult result = varn::storeConfigFields(link_.config(), fieldTexts());
+    const SaveResult result = storeConfigFields(link_.config(), fieldTexts());
     switch (result.outcome) {
-    case varn::SaveResult::NeedAccount:
+    case SaveResult::NeedAccount:
         showMessageBox(QStringLiteral("You have to key in 1. PPP Mode username & password, or 2. "
                                       "Terminal Mode login script"),
                        QMessageBox::Warning);
         focusAndSelect(ui_->id1013);
         return;
-    case varn::SaveResult::BadOctet:
+    case SaveResult::BadOctet:
         showMessageBox(QStringLiteral("Invalid IP Address !"), QMessageBox::Warning);
         focusAndSelect(octets_[result.octet]);
         return;
-    case varn::SaveResult::Stored:
+    case SaveResult::Stored:
         break;
     }
     // The write goes out once; only its acknowledgement ends the wait.
     saveWait_.start(
-        varn::saveConfigPlan(), [this] { onSaveAnswered(); }, [this] { onSaveTimedOut(); });
+        saveConfigPlan(), [this] { onSaveAnswered(); }, [this] { onSaveTimedOut(); });
     setSixButtonsEnabled(false);
 }
 
@@ -221,7 +222,7 @@ void CConfigDlg::reject() {
         return;
     }
     saveWait_.stop();
-    link_.sendRequest(varn::kConfigCancelled);
+    link_.sendRequest(kConfigCancelled);
     SetupDialog::reject();
 }
 
@@ -247,20 +248,22 @@ void CConfigDlg::onLoginScript() {
 }
 
 bool CConfigDlg::obtainTerminalText() {
-    return link_.practice().obtainTerminalText();
+    return link_.selfTest().obtainTerminalText();
 }
 
 void CConfigDlg::onVerify() {
-    varn::storeVerifyFields(link_.config(), fieldTexts());
+    storeVerifyFields(link_.config(), fieldTexts());
     if (!obtainTerminalText()) {
         showMessageBox(QStringLiteral("VARN :  Memory Allocation Failed !"), QMessageBox::Warning);
         return;
     }
     {
-        CPracticeDlg practice(link_);
-        if (practice.exec() != Rejected) {
+        CPracticeDlg selfTest(link_);
+        if (selfTest.exec() != Rejected) {
             enableSave();
         }
     }
-    link_.practice().releaseTerminalText();
+    link_.selfTest().releaseTerminalText();
 }
+
+} // namespace varn

@@ -18,9 +18,10 @@ class QLineEdit;
 namespace Ui {
 class CConfigDlg;
 }
+
 namespace varn {
+
 class Link;
-}
 
 class CConfigDlg : public SetupDialog {
     Q_OBJECT
@@ -30,7 +31,7 @@ class CConfigDlg : public SetupDialog {
 
     // Loads the dialog's values from the link's configuration block and firmware
     // version.
-    explicit CConfigDlg(varn::Link& link, QWidget* parent = nullptr);
+    explicit CConfigDlg(Link& link, QWidget* parent = nullptr);
     ~CConfigDlg() override;
 
     // Ticks left for the save acknowledgement.
@@ -64,13 +65,13 @@ class CConfigDlg : public SetupDialog {
     void editorAccepted(int result);
     void enableSave();
     void setSixButtonsEnabled(bool enabled);
-    varn::ConfigFields fieldTexts() const;
+    ConfigFields fieldTexts() const;
 
-    varn::Link& link_;
+    Link& link_;
     std::unique_ptr<Ui::CConfigDlg> ui_;
     std::array<QLineEdit*, 4> octets_{};
     // The dialog values, loaded at construction and filled in at opening.
-    varn::ConfigFields values_;
+    ConfigFields values_;
     std::string firmwareVersion_;
     RequestWait saveWait_;
     std::int32_t saveTicksLeft_ = 0;
@@ -78,3 +79,5 @@ class CConfigDlg : public SetupDialog {
     // three digits.
     int reachedByDigits_ = -1;
 };
+
+} // namespace varn

@@ -5,9 +5,11 @@
 
 #include <QLineEdit>
 
-CLoginScriptDlg::CLoginScriptDlg(varn::DeviceConfig& config, QWidget* parent)
+namespace varn {
+
+CLoginScriptDlg::CLoginScriptDlg(DeviceConfig& config, QWidget* parent)
     : SetupDialog(parent), config_(config), ui_(std::make_unique<Ui::CLoginScriptDlg>()),
-      script_(varn::loadLoginScript(config)) {
+      script_(loadLoginScript(config)) {
     ui_->setupUi(this);
     finishSetup();
     prompts_ = {ui_->id1074, ui_->id1076, ui_->id1077, ui_->id1078};
@@ -28,8 +30,8 @@ void CLoginScriptDlg::initDialog() {
     for (std::size_t row = 0; row < 4; ++row) {
         prompts_[row]->setText(fromDeviceText(script_.prompts[row]));
         responses_[row]->setText(fromDeviceText(script_.responses[row]));
-        prompts_[row]->setMaxLength(int(varn::kScriptPromptMaxText));
-        responses_[row]->setMaxLength(int(varn::kScriptResponseMaxText));
+        prompts_[row]->setMaxLength(int(kScriptPromptMaxText));
+        responses_[row]->setMaxLength(int(kScriptResponseMaxText));
     }
 }
 
@@ -38,7 +40,7 @@ void CLoginScriptDlg::paintRule() {
 }
 
 void CLoginScriptDlg::onPromptChanged(int row) {
-    cutOneOver(prompts_[std::size_t(row)], int(varn::kScriptPromptMaxText));
+    cutOneOver(prompts_[std::size_t(row)], int(kScriptPromptMaxText));
 }
 
 void CLoginScriptDlg::onResponseChanged(int row) {
@@ -47,18 +49,20 @@ void CLoginScriptDlg::onResponseChanged(int row) {
     for (std::size_t i = 0; i < 4; ++i) {
         lengths[i] = std::size_t(responses_[i]->text().size());
     }
-    const std::size_t keep = varn::responseKeep(lengths, std::size_t(row));
+    const std::size_t keep = responseKeep(lengths, std::size_t(row));
     if (keep < lengths[std::size_t(row)]) {
         cutText(responses_[std::size_t(row)], int(keep));
     }
 }
 
 void CLoginScriptDlg::accept() {
-    varn::LoginScript script;
+    LoginScript script;
     for (std::size_t row = 0; row < 4; ++row) {
         script.prompts[row] = toDeviceText(prompts_[row]->text());
         script.responses[row] = toDeviceText(responses_[row]->text());
     }
-    varn::storeLoginScript(config_, script);
+    storeLoginScript(config_, script);
     SetupDialog::accept();
 }
+
+} // namespace varn

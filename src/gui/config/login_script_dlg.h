@@ -13,11 +13,13 @@ namespace Ui {
 class CLoginScriptDlg;
 }
 
+namespace varn {
+
 class CLoginScriptDlg : public SetupDialog {
     Q_OBJECT
   public:
     // Loads the script of a block in terminal mode.
-    explicit CLoginScriptDlg(varn::DeviceConfig& config, QWidget* parent = nullptr);
+    explicit CLoginScriptDlg(DeviceConfig& config, QWidget* parent = nullptr);
     ~CLoginScriptDlg() override;
 
     QLineEdit* prompt(int row) const { return prompts_[std::size_t(row)]; }
@@ -34,9 +36,11 @@ class CLoginScriptDlg : public SetupDialog {
     void onPromptChanged(int row);
     void onResponseChanged(int row);
 
-    varn::DeviceConfig& config_;
+    DeviceConfig& config_;
     std::unique_ptr<Ui::CLoginScriptDlg> ui_;
     std::array<QLineEdit*, 4> prompts_{};
     std::array<QLineEdit*, 4> responses_{};
-    varn::LoginScript script_;
+    LoginScript script_;
 };
+
+} // namespace varn

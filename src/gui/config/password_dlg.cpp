@@ -1,19 +1,21 @@
 #include "gui/config/password_dlg.h"
 
-#include "protocol/device_config.h"
 #include "config/field_rules.h"
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
+#include "protocol/device_config.h"
 #include "ui_password_dlg.h"
 
 #include <QEvent>
 #include <QLineEdit>
 
+namespace varn {
+
 namespace {
-const int kPasswordLimit = int(varn::DeviceConfig::kDevicePasswordSize);
+const int kPasswordLimit = int(DeviceConfig::kDevicePasswordSize);
 } // namespace
 
-CPasswordDlg::CPasswordDlg(varn::DeviceConfig& config, QWidget* parent)
+CPasswordDlg::CPasswordDlg(DeviceConfig& config, QWidget* parent)
     : SetupDialog(parent), config_(config), ui_(std::make_unique<Ui::CPasswordDlg>()) {
     ui_->setupUi(this);
     finishSetup();
@@ -46,7 +48,7 @@ bool CPasswordDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CPasswordDlg::checkOldPassword() {
-    if (varn::oldPasswordMatches(config_, toDeviceText(ui_->id1019->text()))) {
+    if (oldPasswordMatches(config_, toDeviceText(ui_->id1019->text()))) {
         oldPasswordVerified_ = true;
         return;
     }
@@ -68,3 +70,5 @@ void CPasswordDlg::accept() {
     config_.setDevicePassword(toDeviceText(password));
     SetupDialog::accept();
 }
+
+} // namespace varn

@@ -10,14 +10,15 @@ class QLineEdit;
 namespace Ui {
 class CPasswordDlg;
 }
+
 namespace varn {
+
 class DeviceConfig;
-}
 
 class CPasswordDlg : public SetupDialog {
     Q_OBJECT
   public:
-    explicit CPasswordDlg(varn::DeviceConfig& config, QWidget* parent = nullptr);
+    explicit CPasswordDlg(DeviceConfig& config, QWidget* parent = nullptr);
     ~CPasswordDlg() override;
 
     // The old password was proved while this dialog is open.
@@ -35,7 +36,9 @@ class CPasswordDlg : public SetupDialog {
   private:
     void checkOldPassword();
 
-    varn::DeviceConfig& config_;
+    DeviceConfig& config_;
     std::unique_ptr<Ui::CPasswordDlg> ui_;
     bool oldPasswordVerified_ = false;
 };
+
+} // namespace varn

@@ -5,6 +5,8 @@
 
 #include <QLineEdit>
 
+namespace varn {
+
 CAdminLoginDlg::CAdminLoginDlg(QWidget* parent)
     : SetupDialog(parent), ui_(std::make_unique<Ui::CAdminLoginDlg>()) {
     ui_->setupUi(this);
@@ -51,3 +53,5 @@ PasswordPrompt adminLoginPrompt() {
         return true;
     };
 }
+
+} // namespace varn

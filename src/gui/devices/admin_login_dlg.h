@@ -11,6 +11,8 @@ namespace Ui {
 class CAdminLoginDlg;
 }
 
+namespace varn {
+
 class CAdminLoginDlg : public SetupDialog {
     Q_OBJECT
   public:
@@ -36,3 +38,5 @@ class CAdminLoginDlg : public SetupDialog {
 
 // The prompt that runs CAdminLoginDlg.
 PasswordPrompt adminLoginPrompt();
+
+} // namespace varn

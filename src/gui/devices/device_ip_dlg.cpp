@@ -1,27 +1,29 @@
 #include "gui/devices/device_ip_dlg.h"
 
-#include "protocol/device_config.h"
 #include "devices/octet_field.h"
-#include "link/link.h"
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_timers.h"
+#include "link/link.h"
+#include "protocol/device_config.h"
 #include "ui_device_ip_dlg.h"
 
 #include <QLineEdit>
+
+namespace varn {
 
 namespace {
 const QString kInvalidAddress = QStringLiteral("Invalid IP Address !");
 } // namespace
 
-CDeviceIpDlg::CDeviceIpDlg(varn::Link& link, QWidget* parent)
+CDeviceIpDlg::CDeviceIpDlg(Link& link, QWidget* parent)
     : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CDeviceIpDlg>()),
       setIp_(timers(), TIMER_SET_IP, link, looksLeft_) {
     ui_->setupUi(this);
     finishSetup();
     fields_ = {ui_->id1087, ui_->id1088, ui_->id1089, ui_->id1090};
     for (int i = 0; i < 4; ++i) {
-        octets_[i] = varn::addressOctet(link_.targetAddress, i);
+        octets_[i] = addressOctet(link_.targetAddress, i);
         connect(fields_[i], &QLineEdit::textChanged, this, [this, i] { onFieldChanged(i); });
     }
     connect(ui_->id1, &QPushButton::clicked, this, &CDeviceIpDlg::onSave);
@@ -94,12 +96,12 @@ void CDeviceIpDlg::onSave() {
         }
         octets[std::size_t(i)] = *octet;
     }
-    varn::DeviceConfig& config = link_.config();
+    DeviceConfig& config = link_.config();
     for (int i = 3; i >= 0; --i) {
         config.setLanIpOctet(i, octets[std::size_t(i)]);
     }
     setIp_.start(
-        varn::setIpPlan(), [this] { onAnswer(true); }, [this] { onAnswer(false); });
+        setIpPlan(), [this] { onAnswer(true); }, [this] { onAnswer(false); });
     setButtonsEnabled(false);
 }
 
@@ -144,3 +146,5 @@ void CDeviceIpDlg::reject() {
     setIp_.stop();
     SetupDialog::reject();
 }
+
+} // namespace varn

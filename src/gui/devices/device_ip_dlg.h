@@ -1,9 +1,9 @@
 #pragma once
 // Gives an appliance on another network a new LAN address by broadcast.
 
-#include "link/request_plans.h"
 #include "gui/common/request_wait.h"
 #include "gui/common/setup_dialog.h"
+#include "link/request_plans.h"
 
 #include <array>
 #include <cstdint>
@@ -13,9 +13,10 @@ class QLineEdit;
 namespace Ui {
 class CDeviceIpDlg;
 }
+
 namespace varn {
+
 class Link;
-}
 
 class CDeviceIpDlg : public SetupDialog {
     Q_OBJECT
@@ -23,7 +24,7 @@ class CDeviceIpDlg : public SetupDialog {
     static constexpr int TIMER_SET_IP = 3329;
 
     // The fields open showing the link's targetAddress as it is now.
-    explicit CDeviceIpDlg(varn::Link& link, QWidget* parent = nullptr);
+    explicit CDeviceIpDlg(Link& link, QWidget* parent = nullptr);
     ~CDeviceIpDlg() override;
 
     QLineEdit* octetField(int i) const { return fields_[i]; }
@@ -44,7 +45,7 @@ class CDeviceIpDlg : public SetupDialog {
     void onAnswer(bool answered);
     void setButtonsEnabled(bool enabled);
 
-    varn::Link& link_;
+    Link& link_;
     std::unique_ptr<Ui::CDeviceIpDlg> ui_;
     std::array<QLineEdit*, 4> fields_{};
     std::array<std::uint8_t, 4> octets_{};
@@ -54,3 +55,5 @@ class CDeviceIpDlg : public SetupDialog {
     // digits: a "." typed there next belongs to that number and is dropped.
     int reachedByDigits_ = -1;
 };
+
+} // namespace varn

@@ -1,24 +1,26 @@
 #include "gui/devices/device_list_dlg.h"
 
-#include "gui/config/config_dlg.h"
-#include "gui/devices/admin_login_dlg.h"
-#include "gui/devices/device_ip_dlg.h"
 #include "devices/devices_state.h"
 #include "devices/login_check.h"
 #include "devices/same_network.h"
-#include "gui/devices/status_monitor_dlg.h"
-#include "protocol/datagram_port.h"
-#include "link/link.h"
 #include "gui/common/dialog_support.h"
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_timers.h"
+#include "gui/config/config_dlg.h"
+#include "gui/devices/admin_login_dlg.h"
+#include "gui/devices/device_ip_dlg.h"
+#include "gui/devices/status_monitor_dlg.h"
+#include "link/link.h"
+#include "protocol/datagram_port.h"
 #include "ui_device_list_dlg.h"
 
 #include <QListWidget>
 #include <QScopeGuard>
 
-CDeviceListDlg::CDeviceListDlg(varn::Link& link, DevicesState& state, EndpointAccess endpoint,
+namespace varn {
+
+CDeviceListDlg::CDeviceListDlg(Link& link, DevicesState& state, EndpointAccess endpoint,
                                QWidget* parent)
     : SetupDialog(parent), link_(link), state_(state), endpoint_(std::move(endpoint)),
       ui_(std::make_unique<Ui::CDeviceListDlg>()),
@@ -64,7 +66,7 @@ void CDeviceListDlg::sweep() {
     timers().kill(TIMER_EMPTY_SWEEP);
     timers().kill(TIMER_RECHECK);
     link_.devices.clear();
-    link_.sendRequest(varn::kDiscover);
+    link_.sendRequest(kDiscover);
     timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
     firstRowsTicks_ = kFirstRowsTicks;
     timers().set(TIMER_ROWS, kFirstRowsInterval);
@@ -92,7 +94,7 @@ void CDeviceListDlg::recheck() {
         timers().kill(TIMER_RECHECK);
         return;
     }
-    link_.sendRequest(varn::kDiscover);
+    link_.sendRequest(kDiscover);
     if (--rechecksLeft_ == 0) {
         timers().kill(TIMER_RECHECK);
     }
@@ -106,7 +108,7 @@ void CDeviceListDlg::paintRule() {
     if (state_.monitorOpen) {
         return;
     }
-    const int count = std::clamp(link_.devices.deviceCount, 0, varn::kTableRows);
+    const int count = std::clamp(link_.devices.deviceCount, 0, kTableRows);
     if (count > 0) {
         ui_->id1000->setFocus(Qt::OtherFocusReason);
     } else {
@@ -129,7 +131,7 @@ void CDeviceListDlg::showNewRows() {
         return;
     }
     QListWidget* list = ui_->id1000;
-    const int count = std::clamp(link_.devices.deviceCount, 0, varn::kTableRows);
+    const int count = std::clamp(link_.devices.deviceCount, 0, kTableRows);
     const bool wasEmpty = list->count() == 0;
     bool added = false;
     for (int i = 0; i < count; ++i) {
@@ -161,23 +163,23 @@ void CDeviceListDlg::showNewRows() {
 
 std::uint32_t CDeviceListDlg::rowAddress(int row) const {
     const std::string text = link_.devices.addressText(row);
-    return varn::parseDotted(text.c_str(), text.size());
+    return parseDotted(text.c_str(), text.size());
 }
 
 void CDeviceListDlg::onConfig() {
     timers().kill(TIMER_RECHECK);
     int row = ui_->id1000->currentRow();
-    if (row < 0 || row >= varn::kTableRows) {
+    if (row < 0 || row >= kTableRows) {
         return; // no appliance chosen: nothing to configure
     }
-    varn::DeviceTable& devices = link_.devices;
+    DeviceTable& devices = link_.devices;
     devices.selectedIndex = row;
     link_.targetAddress = rowAddress(row);
     if (!sameNetwork(link_.targetAddress, link_.port().localAddress)) {
         // Out of reach by unicast: give it an address on our network first.
         CDeviceIpDlg ipDialog(link_);
         row = ui_->id1000->currentRow();
-        if (row >= 0 && row < varn::kTableRows) {
+        if (row >= 0 && row < kTableRows) {
             devices.selectedIndex = row;
         }
         if (ipDialog.exec() == Accepted) {
@@ -189,12 +191,12 @@ void CDeviceListDlg::onConfig() {
     }
     // The versions query also shows whether the appliance answers at all.
     versions_.start(
-        varn::versionsPlan(), [this] { readConfiguration(); }, [this] { failChain(); });
+        versionsPlan(), [this] { readConfiguration(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::readConfiguration() {
     readConfig_.start(
-        varn::readConfigPlan(), [this] { configurationStep(); }, [this] { failChain(); });
+        readConfigPlan(), [this] { configurationStep(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::failChain() {
@@ -211,7 +213,7 @@ void CDeviceListDlg::onTimer(int id) {
     case TIMER_DISCOVERY:
         if (link_.newDeviceSeen && !linkBusy()) {
             // Someone new answered in the last 100 ms: ask once more.
-            link_.sendRequest(varn::kDiscover);
+            link_.sendRequest(kDiscover);
             return;
         }
         // Quiet, or Config was given during the sweep: its chain now waits on
@@ -247,14 +249,14 @@ void CDeviceListDlg::configurationStep() {
     if (loginCheck(link_.config(), state_.passwordCache, adminLoginPrompt(), link_.ui()) != 0) {
         return;
     }
-    link_.sendRequest(varn::kBeginConfig);
+    link_.sendRequest(kBeginConfig);
     state_.savedConfig = link_.config();
     CConfigDlg configDialog(link_);
     if (configDialog.exec() == Rejected) {
         link_.config() = state_.savedConfig;
-        link_.sendRequest(varn::kAbandonConfig);
+        link_.sendRequest(kAbandonConfig);
     } else {
-        link_.sendRequest(varn::kReset);
+        link_.sendRequest(kReset);
     }
     timers().set(TIMER_AFTER_CONFIG, kAfterConfigDelay);
 }
@@ -267,3 +269,5 @@ void CDeviceListDlg::onMonitor() {
     }
     sweep();
 }
+
+} // namespace varn

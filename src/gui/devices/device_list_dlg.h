@@ -2,22 +2,23 @@
 // The hub of the utility: opens the UDP endpoint once, discovers the appliances,
 // lists them, and runs the Config chain and the Status Monitor.
 
-#include "link/request_plans.h"
 #include "gui/common/request_wait.h"
 #include "gui/common/setup_dialog.h"
+#include "link/request_plans.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 
 class QListWidget;
-struct DevicesState;
 namespace Ui {
 class CDeviceListDlg;
 }
+
 namespace varn {
+
+struct DevicesState;
 class Link;
-}
 
 // How the Device List reaches the socket layer: it opens the endpoint once and
 // reads the error a failed opening left.
@@ -51,7 +52,7 @@ class CDeviceListDlg : public SetupDialog {
     // Tab stops of the list, in dialog units: the address, then the state 60 further.
     static constexpr int kAddressTabUnits = 100, kStateTabUnits = 60;
 
-    CDeviceListDlg(varn::Link& link, DevicesState& state, EndpointAccess endpoint,
+    CDeviceListDlg(Link& link, DevicesState& state, EndpointAccess endpoint,
                    QWidget* parent = nullptr);
     ~CDeviceListDlg() override;
 
@@ -81,7 +82,7 @@ class CDeviceListDlg : public SetupDialog {
     void failChain();
     std::uint32_t rowAddress(int row) const;
 
-    varn::Link& link_;
+    Link& link_;
     DevicesState& state_;
     EndpointAccess endpoint_;
     std::unique_ptr<Ui::CDeviceListDlg> ui_;
@@ -91,3 +92,5 @@ class CDeviceListDlg : public SetupDialog {
     int rechecksLeft_ = 0;
     bool configuring_ = false; // the login and configuration dialogs are open
 };
+
+} // namespace varn

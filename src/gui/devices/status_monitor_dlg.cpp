@@ -1,16 +1,18 @@
 #include "gui/devices/status_monitor_dlg.h"
 
 #include "devices/devices_state.h"
-#include "link/link.h"
 #include "gui/common/dialog_support.h"
 #include "gui/common/field_support.h"
 #include "gui/common/window_timers.h"
+#include "link/link.h"
 #include "ui_status_monitor_dlg.h"
 
 #include <QApplication>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyledItemDelegate>
+
+namespace varn {
 
 namespace {
 
@@ -34,7 +36,7 @@ class MonitorRowDelegate : public QStyledItemDelegate {
                const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
-        const varn::MonitorColumns row = varn::splitMonitorRow(opt.text.toStdString());
+        const MonitorColumns row = splitMonitorRow(opt.text.toStdString());
         opt.text.clear();
         const QWidget* widget = opt.widget;
         QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
@@ -66,7 +68,7 @@ class MonitorRowDelegate : public QStyledItemDelegate {
 
 } // namespace
 
-CStatusMonitorDlg::CStatusMonitorDlg(varn::Link& link, DevicesState& state, QWidget* parent)
+CStatusMonitorDlg::CStatusMonitorDlg(Link& link, DevicesState& state, QWidget* parent)
     : SetupDialog(parent), link_(link), state_(state),
       ui_(std::make_unique<Ui::CStatusMonitorDlg>()) {
     ui_->setupUi(this);
@@ -91,18 +93,18 @@ QListWidget* CStatusMonitorDlg::list() const {
 void CStatusMonitorDlg::initDialog() {
     link_.monitor.monitorCount = 0; // the table starts empty at each opening
     state_.monitorOpen = true;
-    link_.sendRequest(varn::kStatusPoll);
+    link_.sendRequest(kStatusPoll);
     timers().set(TIMER_STATUS_POLL, kFirstPoll);
 }
 
 void CStatusMonitorDlg::paintRule() {
     QListWidget* list = ui_->id1200;
     list->clear();
-    const int count = std::clamp(link_.monitor.monitorCount, 0, varn::kTableRows);
+    const int count = std::clamp(link_.monitor.monitorCount, 0, kTableRows);
     for (int i = 0; i < count; ++i) {
         const std::string row = link_.monitor.rowText(i);
         auto* item = new MonitorItem(fromDeviceText(row));
-        item->setToolTip(QString::fromLatin1(varn::splitMonitorRow(row).state.c_str()));
+        item->setToolTip(QString::fromLatin1(splitMonitorRow(row).state.c_str()));
         list->addItem(item);
     }
     if (list->count() > 0) {
@@ -116,8 +118,8 @@ void CStatusMonitorDlg::onTimer(int id) {
     }
     applyPaint();
     // Until its next answer, each appliance of the last discovery reads "Unknown".
-    varn::markMonitorUnknown(link_.monitor, link_.devices.deviceCount);
-    link_.sendRequest(varn::kStatusPoll);
+    markMonitorUnknown(link_.monitor, link_.devices.deviceCount);
+    link_.sendRequest(kStatusPoll);
     timers().kill(TIMER_STATUS_POLL);
     timers().set(TIMER_STATUS_POLL, kPollInterval);
 }
@@ -126,3 +128,5 @@ void CStatusMonitorDlg::done(int result) {
     state_.monitorOpen = false;
     SetupDialog::done(result);
 }
+
+} // namespace varn

@@ -1,30 +1,31 @@
 #pragma once
 // Watches the state of every appliance at once, polling by broadcast.
 
-#include "link/request_plans.h"
 #include "gui/common/setup_dialog.h"
+#include "link/request_plans.h"
 
 #include <memory>
 
 class QListWidget;
-struct DevicesState;
 namespace Ui {
 class CStatusMonitorDlg;
 }
+
 namespace varn {
+
+struct DevicesState;
 class Link;
-}
 
 class CStatusMonitorDlg : public SetupDialog {
     Q_OBJECT
   public:
     static constexpr int TIMER_STATUS_POLL = 9217;
-    static constexpr int kFirstPoll = varn::kStatusFirstRefresh; // ms after opening
-    static constexpr int kPollInterval = varn::kStatusRefreshInterval;
+    static constexpr int kFirstPoll = kStatusFirstRefresh; // ms after opening
+    static constexpr int kPollInterval = kStatusRefreshInterval;
     // Columns from the list's left edge, in dialog units, under their headings.
     static constexpr int kTabStopUnits = 110, kWanColumnUnits = 168, kSpeedColumnUnits = 218;
 
-    CStatusMonitorDlg(varn::Link& link, DevicesState& state, QWidget* parent = nullptr);
+    CStatusMonitorDlg(Link& link, DevicesState& state, QWidget* parent = nullptr);
     ~CStatusMonitorDlg() override;
 
     QListWidget* list() const;
@@ -39,7 +40,9 @@ class CStatusMonitorDlg : public SetupDialog {
     void onTimer(int id) override;
 
   private:
-    varn::Link& link_;
+    Link& link_;
     DevicesState& state_;
     std::unique_ptr<Ui::CStatusMonitorDlg> ui_;
 };
+
+} // namespace varn

@@ -1,11 +1,11 @@
 #include "gui/selftest/login_terminal_dlg.h"
 
-#include "selftest/terminal_recorder.h"
-#include "link/link.h"
-#include "selftest/selftest_state.h"
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_timers.h"
+#include "link/link.h"
+#include "selftest/selftest_state.h"
+#include "selftest/terminal_recorder.h"
 #include "ui_login_terminal_dlg.h"
 
 #include <QKeyEvent>
@@ -15,6 +15,8 @@
 #include <QTextDocument>
 
 #include <cmath>
+
+namespace varn {
 
 namespace {
 
@@ -41,7 +43,7 @@ bool isTypingKey(const QKeyEvent* key) {
 
 } // namespace
 
-CLoginTerminalDlg::CLoginTerminalDlg(varn::Link& link, QWidget* parent)
+CLoginTerminalDlg::CLoginTerminalDlg(Link& link, QWidget* parent)
     : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CLoginTerminalDlg>()) {
     ui_->setupUi(this);
     finishSetup();
@@ -52,7 +54,7 @@ CLoginTerminalDlg::CLoginTerminalDlg(varn::Link& link, QWidget* parent)
     // Laid out, each line takes its spacing rounded up to a whole pixel; half a
     // line to spare keeps a nineteenth out and the eighteenth whole.
     const int lineHeight = int(std::ceil(QFontMetricsF(document->defaultFont()).lineSpacing()));
-    const int lines = varn::kTerminalLinesInView * lineHeight + lineHeight / 2;
+    const int lines = kTerminalLinesInView * lineHeight + lineHeight / 2;
     const int margins = int(std::ceil(2 * document->documentMargin())) + 2 * display->frameWidth();
     setMinimumSize(160, 80);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -74,7 +76,7 @@ QLineEdit* CLoginTerminalDlg::inputLine() const {
 
 void CLoginTerminalDlg::initDialog() {
     // A new window starts with an empty input line.
-    link_.practice().lastTypedLine[0] = 0;
+    link_.selfTest().lastTypedLine[0] = 0;
     ui_->id1069->setFocus(Qt::OtherFocusReason);
     timers().set(TIMER_REFRESH, kRefreshInterval);
 }
@@ -105,14 +107,14 @@ bool CLoginTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLoginTerminalDlg::onInputChanged() {
-    varn::echoTypedLine(link_.practice(), toDeviceText(ui_->id1064->text()));
+    echoTypedLine(link_.selfTest(), toDeviceText(ui_->id1064->text()));
 }
 
 void CLoginTerminalDlg::accept() {
-    const std::string line = toDeviceText(ui_->id1064->text().left(int(varn::kEnteredLineSize)));
+    const std::string line = toDeviceText(ui_->id1064->text().left(int(kEnteredLineSize)));
     ui_->id1064->clear(); // its echo goes with it
-    const varn::LineRecord recorded = varn::enterLine(link_, line);
-    if (recorded != varn::LineRecord::Recorded && !scriptFullReported_) {
+    const LineRecord recorded = enterLine(link_, line);
+    if (recorded != LineRecord::Recorded && !scriptFullReported_) {
         // The line went to the ISP all the same: the user can finish by hand.
         scriptFullReported_ = true;
         showMessageBox(kScriptFull, QMessageBox::Warning);
@@ -124,22 +126,24 @@ void CLoginTerminalDlg::onTimer(int id) {
         return;
     }
     // Runs for the life of the window.
-    varn::PracticeState& practice = link_.practice();
-    if (practice.pppSeen) {
+    SelfTestState& selfTest = link_.selfTest();
+    if (selfTest.pppSeen) {
         done(QDialog::Accepted);
         return;
     }
-    if (practice.terminalDirty) {
-        practice.terminalDirty = false;
+    if (selfTest.terminalDirty) {
+        selfTest.terminalDirty = false;
         refreshDisplay();
     }
 }
 
 void CLoginTerminalDlg::refreshDisplay() {
-    const std::string text = varn::terminalDisplayText(link_.practice());
+    const std::string text = terminalDisplayText(link_.selfTest());
     QPlainTextEdit* display = ui_->id1069;
     display->setPlainText(fromDeviceText(text));
     // The last lines in view: the display is as tall as kTerminalLinesInView lines.
     QScrollBar* bar = display->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
+
+} // namespace varn

@@ -13,9 +13,10 @@ class QPlainTextEdit;
 namespace Ui {
 class CLoginTerminalDlg;
 }
+
 namespace varn {
+
 class Link;
-}
 
 class CLoginTerminalDlg : public SetupDialog {
     Q_OBJECT
@@ -24,7 +25,7 @@ class CLoginTerminalDlg : public SetupDialog {
     static constexpr int kRefreshInterval = 100; // ms
     static constexpr int kScreenX = 25, kScreenY = 25;
 
-    explicit CLoginTerminalDlg(varn::Link& link, QWidget* parent = nullptr);
+    explicit CLoginTerminalDlg(Link& link, QWidget* parent = nullptr);
     ~CLoginTerminalDlg() override;
 
     QPlainTextEdit* display() const;
@@ -44,7 +45,9 @@ class CLoginTerminalDlg : public SetupDialog {
     void onInputChanged();
     void refreshDisplay();
 
-    varn::Link& link_;
+    Link& link_;
     std::unique_ptr<Ui::CLoginTerminalDlg> ui_;
     bool scriptFullReported_ = false;
 };
+
+} // namespace varn

@@ -1,14 +1,16 @@
 #include "gui/selftest/practice_dlg.h"
 
-#include "protocol/device_config.h"
+#include "gui/common/field_support.h"
+#include "gui/common/window_timers.h"
 #include "gui/selftest/login_terminal_dlg.h"
 #include "link/device_state.h"
 #include "link/link.h"
-#include "gui/common/field_support.h"
-#include "gui/common/window_timers.h"
+#include "protocol/device_config.h"
 #include "ui_practice_dlg.h"
 
-CPracticeDlg::CPracticeDlg(varn::Link& link, QWidget* parent)
+namespace varn {
+
+CPracticeDlg::CPracticeDlg(Link& link, QWidget* parent)
     : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CPracticeDlg>()),
       hangUp_(timers(), TIMER_HANG_UP, link, hangUpLooks_),
       account_(timers(), TIMER_ACCOUNT, link, accountLooks_) {
@@ -19,7 +21,7 @@ CPracticeDlg::CPracticeDlg(varn::Link& link, QWidget* parent)
 }
 
 CPracticeDlg::~CPracticeDlg() {
-    leavePractice();
+    leaveSelfTest();
 }
 
 QLabel* CPracticeDlg::progressLine() const {
@@ -29,31 +31,31 @@ QLabel* CPracticeDlg::progressLine() const {
 void CPracticeDlg::initDialog() {
     ui_->id1042->setText(QString());
 
-    varn::PracticeState& practice = link_.practice();
-    practice.loginKind = varn::kLoginUndecided;
-    practice.practiceWindow = this;
-    practice.running = true;
-    practice.dialStarted = false;
+    SelfTestState& selfTest = link_.selfTest();
+    selfTest.loginKind = kLoginUndecided;
+    selfTest.practiceWindow = this;
+    selfTest.running = true;
+    selfTest.dialStarted = false;
     // Left set by a test cancelled between its login and the hang-up, it would
     // turn this test's opening hang-up into "Device ready !".
-    practice.hangupAfterSuccess = false;
-    practice.practiceSavedConfig = link_.config();
+    selfTest.hangupAfterSuccess = false;
+    selfTest.practiceSavedConfig = link_.config();
 
     // Re-sent every 300 ms for as long as it takes; the user leaves with Cancel.
-    hangUp_.start({varn::kHangUp, 0, kFirstHangUpWait, kResendWait}, [this] { onHungUp(); }, {});
+    hangUp_.start({kHangUp, 0, kFirstHangUpWait, kResendWait}, [this] { onHungUp(); }, {});
     ui_->id1->setEnabled(false);
 }
 
 void CPracticeDlg::onHungUp() {
-    varn::PracticeState& practice = link_.practice();
-    if (practice.dialStarted) {
+    SelfTestState& selfTest = link_.selfTest();
+    if (selfTest.dialStarted) {
         return;
     }
-    practice.dialStarted = true;
-    varn::showPracticeProgress(link_.ui(), varn::PracticeEvent::Dialing, link_.config());
+    selfTest.dialStarted = true;
+    showPracticeProgress(link_.ui(), SelfTestEvent::Dialing, link_.config());
     // From the dial on, the replies drive the test.
-    account_.start({varn::kPppAccount, 0, kResendWait, kResendWait},
-                   [this] { link_.sendRequest(varn::kDial); }, {});
+    account_.start({kPppAccount, 0, kResendWait, kResendWait}, [this] { link_.sendRequest(kDial); },
+                   {});
 }
 
 void CPracticeDlg::onTimer(int id) {
@@ -78,26 +80,26 @@ void CPracticeDlg::reject() {
     }
     hangUp_.stop();
     account_.stop();
-    link_.config() = link_.practice().practiceSavedConfig;
-    link_.sendRequest(varn::kHangUp);
+    link_.config() = link_.selfTest().practiceSavedConfig;
+    link_.sendRequest(kHangUp);
     SetupDialog::reject();
 }
 
 void CPracticeDlg::done(int result) {
-    leavePractice();
+    leaveSelfTest();
     SetupDialog::done(result);
 }
 
-void CPracticeDlg::leavePractice() {
+void CPracticeDlg::leaveSelfTest() {
     // From here on the reply handlers leave this dialog alone.
-    varn::PracticeState& practice = link_.practice();
-    if (practice.practiceWindow == this) {
-        practice.practiceWindow = nullptr;
-        practice.running = false;
+    SelfTestState& selfTest = link_.selfTest();
+    if (selfTest.practiceWindow == this) {
+        selfTest.practiceWindow = nullptr;
+        selfTest.running = false;
     }
 }
 
-void CPracticeDlg::setControlEnabled(varn::PracticeControl control, bool enabled) {
+void CPracticeDlg::setControlEnabled(SelfTestControl control, bool enabled) {
     if (QPushButton* b = button(int(control))) {
         b->setEnabled(enabled);
     }
@@ -115,3 +117,5 @@ bool CPracticeDlg::runLoginTerminal() {
     CLoginTerminalDlg terminal(link_);
     return terminal.exec() == QDialog::Accepted;
 }
+
+} // namespace varn

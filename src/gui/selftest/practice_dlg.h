@@ -4,9 +4,9 @@
 // in. A terminal ISP gets the Login Terminal, whose typed login becomes the
 // appliance's login script. Cancel puts the configuration back as it was.
 
-#include "selftest/selftest_state.h"
 #include "gui/common/request_wait.h"
 #include "gui/common/setup_dialog.h"
+#include "selftest/selftest_state.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,22 +15,23 @@ class QLabel;
 namespace Ui {
 class CPracticeDlg;
 }
-namespace varn {
-class Link;
-}
 
-class CPracticeDlg : public SetupDialog, public varn::PracticeView {
+namespace varn {
+
+class Link;
+
+class CPracticeDlg : public SetupDialog, public SelfTestView {
     Q_OBJECT
   public:
     static constexpr int TIMER_HANG_UP = 17;
-    static constexpr int TIMER_FOCUS_OK = varn::kPracticeFocusTimer; // 18
+    static constexpr int TIMER_FOCUS_OK = kSelfTestFocusTimer; // 18
     static constexpr int TIMER_ACCOUNT = 19;
     static constexpr int kFirstHangUpWait = 500; // ms
     static constexpr int kResendWait = 300;      // ms
 
     // The caller has put the phone number and account into the link's record and
-    // obtained the practice state's terminal buffer.
-    explicit CPracticeDlg(varn::Link& link, QWidget* parent = nullptr);
+    // obtained the selfTest state's terminal buffer.
+    explicit CPracticeDlg(Link& link, QWidget* parent = nullptr);
     ~CPracticeDlg() override;
 
     QLabel* progressLine() const;
@@ -40,8 +41,8 @@ class CPracticeDlg : public SetupDialog, public varn::PracticeView {
     void reject() override;
     void done(int result) override;
 
-    // varn::PracticeView: how the reply handlers show the test's progress here.
-    void setControlEnabled(varn::PracticeControl control, bool enabled) override;
+    // SelfTestView: how the reply handlers show the test's progress here.
+    void setControlEnabled(SelfTestControl control, bool enabled) override;
     void setStatusText(const std::string& text) override;
     void startTimer(int id, int milliseconds) override;
     bool runLoginTerminal() override;
@@ -54,12 +55,14 @@ class CPracticeDlg : public SetupDialog, public varn::PracticeView {
 
   private:
     void onHungUp();
-    void leavePractice();
+    void leaveSelfTest();
 
-    varn::Link& link_;
+    Link& link_;
     std::unique_ptr<Ui::CPracticeDlg> ui_;
     std::int32_t hangUpLooks_ = 0;
     std::int32_t accountLooks_ = 0;
     RequestWait hangUp_;  // timer 17: the opening hang-up, re-sent until answered
     RequestWait account_; // timer 19: the account hand-over, re-sent until answered
 };
+
+} // namespace varn

@@ -5,8 +5,8 @@
 #include "cli.h"
 #include "interfaces.h"
 #include "link/device_state.h"
-#include "protocol/wire.h"
 #include "output.h"
+#include "protocol/wire.h"
 
 #include <gtest/gtest.h>
 

@@ -91,19 +91,19 @@ void typeTheLogin(CLoginTerminalDlg* t) {
 // Runs the self-test as Verify setting does: with a terminal buffer obtained
 // before and released after. Returns how it ended.
 int runSelfTest(SimLink& rig, std::function<void(CPracticeDlg*)> body) {
-    if (!rig.practice.obtainTerminalText()) {
+    if (!rig.selfTest.obtainTerminalText()) {
         return -2;
     }
     CPracticeDlg dlg(rig.link);
     auto script = whenModal<CPracticeDlg>(std::move(body));
     const int result = dlg.exec();
-    rig.practice.releaseTerminalText();
+    rig.selfTest.releaseTerminalText();
     return result;
 }
 
 } // namespace
 
-class TestEndToEndPractice : public QObject {
+class TestEndToEndSelfTest : public QObject {
     Q_OBJECT
 
     simlaunch::SimProcess sim;
@@ -208,14 +208,14 @@ class TestEndToEndPractice : public QObject {
         rig.readConfigOf("Text-Script");
         CConfigDlg config(rig.link);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
-            auto practice = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
+            auto selfTest = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
                 auto terminal = whenModal<CLoginTerminalDlg>(typeTheLogin, 8000);
                 QTRY_VERIFY_WITH_TIMEOUT(terminal.ran(), 8000);
                 QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
                 QTest::mouseClick(d->button(1), Qt::LeftButton);
             });
             QTest::mouseClick(c->button(1008), Qt::LeftButton); // Verify setting
-            QVERIFY(practice.ran());
+            QVERIFY(selfTest.ran());
             QVERIFY(c->button(1050)->isEnabled());
             QVERIFY(c->button(1050)->isDefault());
 
@@ -245,5 +245,7 @@ class TestEndToEndPractice : public QObject {
     }
 };
 
-QTEST_MAIN(TestEndToEndPractice)
-#include "tst_e2e_practice.moc"
+QTEST_MAIN(TestEndToEndSelfTest)
+#include "tst_e2e_selftest.moc"
+
+using namespace varn;

@@ -4,9 +4,9 @@
 
 #include "gui_test_support.h"
 
+#include "gui/common/window_timers.h"
 #include "gui/selftest/login_terminal_dlg.h"
 #include "gui/selftest/practice_dlg.h"
-#include "gui/common/window_timers.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,11 +16,11 @@ using namespace guitest;
 
 namespace {
 
-struct PracticeRig : LinkRig {
+struct SelfTestRig : LinkRig {
     MessageRecorder messages;
     varn::DeviceConfig original;
 
-    PracticeRig() {
+    SelfTestRig() {
         link.targetAddress = addr(192, 168, 1, 20);
         config.setDeviceName("AP");
         config.setPhoneNumber("5551234");
@@ -28,7 +28,7 @@ struct PracticeRig : LinkRig {
         config.setPppUserName("alice");
         config.setPppPassword("secret");
         original = config;
-        practice.obtainTerminalText(); // as Verify setting does
+        selfTest.obtainTerminalText(); // as Verify setting does
     }
     void dispatch(const Bytes& reply) {
         port.queue(reply);
@@ -51,7 +51,7 @@ QString stages(CPracticeDlg* d) {
 }
 
 // Hang-up answered, account answered, dial sent.
-void reachDial(PracticeRig& rig, CPracticeDlg* d) {
+void reachDial(SelfTestRig& rig, CPracticeDlg* d) {
     rig.dispatch(ack(varn::kHangUp));
     QVERIFY(d->timers().fire(CPracticeDlg::TIMER_HANG_UP));
     rig.dispatch(ack(varn::kPppAccount));
@@ -76,14 +76,14 @@ struct TerminalWatch {
 
 } // namespace
 
-class TestPractice : public QObject {
+class TestSelfTest : public QObject {
     Q_OBJECT
 
   private slots:
     // The test always hangs up first, re-sends 9 and 15 every 300 ms while they
     // are unanswered, and dials only after both were answered.
     void hangsUpThenHandsOverTheAccountThenDials() {
-        PracticeRig rig;
+        SelfTestRig rig;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             QCOMPARE(d->windowTitle(), QString("Configuration - User Practicing"));
@@ -91,11 +91,11 @@ class TestPractice : public QObject {
             QCOMPARE(stages(d), QString("0000"));
             QVERIFY(!d->button(1)->isEnabled());
             QVERIFY(d->button(2)->isEnabled());
-            QVERIFY(rig.practice.running);
-            QCOMPARE(rig.practice.practiceWindow, static_cast<varn::PracticeView*>(d));
-            QCOMPARE(rig.practice.loginKind, varn::kLoginUndecided);
-            QVERIFY(!rig.practice.dialStarted);
-            QVERIFY(rig.practice.practiceSavedConfig == rig.original);
+            QVERIFY(rig.selfTest.running);
+            QCOMPARE(rig.selfTest.practiceWindow, static_cast<varn::SelfTestView*>(d));
+            QCOMPARE(rig.selfTest.loginKind, varn::kLoginUndecided);
+            QVERIFY(!rig.selfTest.dialStarted);
+            QVERIFY(rig.selfTest.practiceSavedConfig == rig.original);
 
             QCOMPARE(rig.port.sentTypes(), std::vector<int>{varn::kHangUp});
             QCOMPARE(d->timers().interval(CPracticeDlg::TIMER_HANG_UP), 500);
@@ -107,7 +107,7 @@ class TestPractice : public QObject {
             rig.dispatch(ack(varn::kHangUp));
             QVERIFY(d->timers().fire(CPracticeDlg::TIMER_HANG_UP));
             QVERIFY(!d->timers().isActive(CPracticeDlg::TIMER_HANG_UP));
-            QVERIFY(rig.practice.dialStarted);
+            QVERIFY(rig.selfTest.dialStarted);
             QCOMPARE(progress(d), QString("Dialing... 5551234"));
             QCOMPARE(stages(d), QString("1000"));
             QCOMPARE(rig.lastSent(), varn::kPppAccount);
@@ -127,14 +127,14 @@ class TestPractice : public QObject {
             QTest::mouseClick(d->button(2), Qt::LeftButton);
         });
         QCOMPARE(dlg.exec(), int(QDialog::Rejected));
-        QVERIFY(!rig.practice.running);
-        QCOMPARE(rig.practice.practiceWindow, nullptr);
+        QVERIFY(!rig.selfTest.running);
+        QCOMPARE(rig.selfTest.practiceWindow, nullptr);
     }
 
     // PPP framing in the first data skips the terminal; "Device ready !" comes
     // only with the hang-up's acknowledgement, and then only OK closes the test.
     void pppLoginEndsReadyAfterTheHangUp() {
-        PracticeRig rig;
+        SelfTestRig rig;
         rig.config.setLoginMode(varn::LoginMode::Terminal);
         TerminalWatch terminals;
         CPracticeDlg dlg(rig.link);
@@ -176,7 +176,7 @@ class TestPractice : public QObject {
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
         QCOMPARE(rig.config.loginMode(), 2);
         QCOMPARE(rig.config.pppUserName(), std::string("alice"));
-        QVERIFY(!rig.practice.running);
+        QVERIFY(!rig.selfTest.running);
     }
 
     // A dial or PPP failure shows its text and hangs up; only Cancel is left.
@@ -191,7 +191,7 @@ class TestPractice : public QObject {
         QFETCH(int, stage);
         QFETCH(int, code);
         QFETCH(QString, text);
-        PracticeRig rig;
+        SelfTestRig rig;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
@@ -215,7 +215,7 @@ class TestPractice : public QObject {
     // A terminal login recorded and abandoned: the terminal's Cancel hangs up and
     // the test stays on its stage; the test's Cancel restores the whole block.
     void cancelRestoresTheBlockAndDiscardsTheRecordedScript() {
-        PracticeRig rig;
+        SelfTestRig rig;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
@@ -242,7 +242,7 @@ class TestPractice : public QObject {
     // The terminal closes itself when the ISP goes PPP; the login then goes on
     // with kind 1 and OK keeps the recorded script.
     void terminalLoginClosesItselfWhenPppStarts() {
-        PracticeRig rig;
+        SelfTestRig rig;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
@@ -273,8 +273,8 @@ class TestPractice : public QObject {
     // A test cancelled between its login and the hang-up must not make the next
     // one's opening hang-up read as "Device ready !".
     void anEarlierTestsSuccessDoesNotCarryOver() {
-        PracticeRig rig;
-        rig.practice.hangupAfterSuccess = true;
+        SelfTestRig rig;
+        rig.selfTest.hangupAfterSuccess = true;
         CPracticeDlg dlg(rig.link);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             rig.dispatch(ack(varn::kHangUp));
@@ -292,5 +292,7 @@ class TestPractice : public QObject {
     }
 };
 
-QTEST_MAIN(TestPractice)
-#include "tst_practice.moc"
+QTEST_MAIN(TestSelfTest)
+#include "tst_selftest.moc"
+
+using namespace varn;
