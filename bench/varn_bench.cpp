@@ -358,7 +358,8 @@ int discovery(const Options& o, Session& session) {
     for (int r = 0; r < runs; ++r) {
         clock.reset();
         const std::size_t first = endpoint.sentTypes.size();
-        CDeviceListDlg dlg(link, utility.state, utility.access);
+        CDeviceListDlg dlg(link, utility.config, utility.test, utility.state, utility.ui,
+                           utility.access);
         long long sweepEnd = 0;
         const long long opened = nowNs();
         QTimer poll;
@@ -386,7 +387,7 @@ int discovery(const Options& o, Session& session) {
         std::printf(
             "run %d: %d of %d listed, complete list painted %.1f ms and sweep ended %.1f ms "
             "after the first broadcast\n",
-            r + 1, int(link.devices.deviceCount), expect, complete, sweep);
+            r + 1, int(link.devices().deviceCount()), expect, complete, sweep);
         everyRunComplete = everyRunComplete && clock.complete != 0;
         if (clock.complete != 0) {
             completes.push_back(complete);

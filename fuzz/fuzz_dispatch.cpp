@@ -26,14 +26,17 @@
 #include "protocol/datagram_port.h"
 #include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/self_test.h"
 #include "selftest/selftest_state.h"
 #include "selftest/terminal_recorder.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -55,8 +58,8 @@ class StepPort : public DatagramPort {
                      std::uint32_t address) override {
         check(length <= sizeof lastSent);
         std::memcpy(lastSent, buffer, length); // every byte must be readable
-        fuzz::checkRequest(lastSent, length, address, link->targetAddress);
-        check(lastSent[6] == link->awaitedReply); // the type asked for
+        fuzz::checkRequest(lastSent, length, address, link->targetAddress());
+        check(lastSent[6] == link->awaitedReply()); // the type asked for
         ++sent;
         return 0;
     }
@@ -131,35 +134,44 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
     return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
 }
 
-// Tables almost full of well-formed rows, built once.
-struct FilledTables {
-    DeviceTable devices;
-    MonitorTable monitor;
-    FilledTables() {
-        for (int i = 0; i < kTableRows - 1; ++i) {
-            const std::uint8_t raw[12] = {
-                'F', 'I', 'L', 'L', std::uint8_t('A' + i % 26), std::uint8_t('0' + i / 26)};
-            char name[12];
-            rowName(raw, name);
-            devices.buildRow(i, name, makeAddress(10, 1, 0, std::uint8_t(i + 1)),
-                             std::uint8_t(i % 8));
-            std::uint8_t status[28] = {'Q', 'u', 'o', 'r', 'i', 'x', 36 | kReplyBit, 0};
-            std::memcpy(status + 8, raw, sizeof raw);
-            status[20] = std::uint8_t(i % 10); // every kind of state text
-            status[21] = std::uint8_t(i % 12);
-            status[26] = std::uint8_t(i);
-            buildMonitorRow(monitor, status, sizeof status);
-        }
-        devices.deviceCount = kTableRows - 1;
+// A row's text as the 128 bytes of a list line: a line shorter than that
+// ends in a NUL.
+std::string rowBytes(std::string text) {
+    if (text.size() < kRowWidth)
+        text += '\0';
+    text.resize(kRowWidth, ' ');
+    return text;
+}
+
+// The replies that fill both tables almost to the end with well-formed rows.
+std::vector<std::vector<std::uint8_t>> fillingReplies() {
+    std::vector<std::vector<std::uint8_t>> replies;
+    for (int i = 0; i < kTableRows - 1; ++i) {
+        const std::uint8_t raw[12] = {
+            'F', 'I', 'L', 'L', std::uint8_t('A' + i % 26), std::uint8_t('0' + i / 26)};
+        std::vector<std::uint8_t> found(29, 0);
+        std::memcpy(found.data(), "Quorix", 6);
+        found[6] = kDiscover | kReplyBit;
+        std::memcpy(found.data() + 8, raw, sizeof raw);
+        const std::uint32_t address = makeAddress(10, 1, 0, std::uint8_t(i + 1));
+        std::memcpy(found.data() + 20, &address, 4);
+        found[24] = std::uint8_t(i % 8);
+        replies.push_back(found);
+        std::vector<std::uint8_t> status(28, 0);
+        std::memcpy(status.data(), "Quorix", 6);
+        status[6] = kStatusPoll | kReplyBit;
+        std::memcpy(status.data() + 8, raw, sizeof raw);
+        status[20] = std::uint8_t(i % 10); // every kind of state text
+        status[21] = std::uint8_t(i % 12);
+        status[26] = std::uint8_t(i);
+        replies.push_back(status);
     }
-};
+    return replies;
+}
 
 class Harness {
   public:
-    Harness() : link_(port_, config_, selfTest_, ui_) {
-        port_.link = &link_;
-        ui_.harness = this;
-    }
+    Harness() { ui_.harness = this; }
 
     void run(const std::uint8_t* data, std::size_t size);
 
@@ -184,7 +196,9 @@ class Harness {
     NestingUi ui_;
     DeviceConfig config_;
     SelfTestState selfTest_;
-    Link link_;
+    // Made afresh for each input: the link's state starts as at start-up.
+    std::optional<Link> link_;
+    std::optional<SelfTest> tester_;
 
     fuzz::Input* in_ = nullptr;
     bool throughDispatch_ = false;
@@ -230,20 +244,17 @@ void Harness::reset(std::uint8_t setup) {
     std::memcpy(shadow_, config_.data(), DeviceConfig::kSize);
     recordChanged_ = false;
 
-    link_.awaitedReply = 0;
-    link_.targetAddress = (setup & 128) ? stranger() : kBroadcastAddress;
-    link_.newDeviceSeen = false;
+    tester_.reset();
+    link_.emplace(port_, config_, ui_);
+    tester_.emplace(*link_, selfTest_, config_, ui_);
+    port_.link = &*link_;
     if (setup & 8) {
-        static const FilledTables filled;
-        link_.devices = filled.devices;
-        link_.monitor = filled.monitor;
-    } else {
-        link_.devices = DeviceTable{};
-        link_.monitor = MonitorTable{};
+        static const auto filling = fillingReplies();
+        for (const auto& reply : filling)
+            link_->handleDatagram(reply.data(), reply.size());
     }
-    std::memset(link_.proxyFirmwareVersion, 0, sizeof link_.proxyFirmwareVersion);
-    link_.configReceived = false;
-    link_.resetPending = false;
+    link_->awaitReply(0);
+    link_->setTargetAddress((setup & 128) ? stranger() : kBroadcastAddress);
 
     port_.localAddress = 0;
     port_.pending = nullptr;
@@ -276,7 +287,7 @@ void Harness::step(fuzz::Input& in) {
     case 4: {
         const std::uint8_t selector = in.byte();
         const std::uint8_t raw = in.byte();
-        link_.devices.selectedIndex = in.byte() % 64 - 7; // also out of range
+        link_->chooseDevice(in.byte() % 64 - 7); // also out of range
         selfTest_.scriptSlot = fuzz::scriptSlot(in.byte());
         request(fuzz::requestType(selector, raw));
         break;
@@ -299,18 +310,19 @@ void Harness::step(fuzz::Input& in) {
 void Harness::datagram(fuzz::Input& in, std::uint8_t sender) {
     const std::size_t wanted = in.le16() % (kDatagramSize + 64);
     const auto [d, length] = in.take(wanted);
-    const std::uint32_t source = sender == 1 ? link_.targetAddress : (sender == 2 ? stranger() : 0);
-    const int devicesBefore = link_.devices.deviceCount;
+    const std::uint32_t source =
+        sender == 1 ? link_->targetAddress() : (sender == 2 ? stranger() : 0);
+    const int devicesBefore = link_->devices().deviceCount();
     const bool block = length >= kHeaderSize + DeviceConfig::kSize && d[6] == (kReplyBit | 2);
 
     if (throughDispatch_) {
         port_.pending = d;
         port_.pendingLength = length;
         port_.pendingSource = source;
-        check(link_.dispatchReply() == 1);
+        link_->dispatchReply();
         check(port_.pending == nullptr);
     } else {
-        link_.handleDatagram(d, length, source);
+        link_->handleDatagram(d, length, source);
     }
 
     if (block && std::memcmp(config_.data(), d + 8, DeviceConfig::kSize) == 0) {
@@ -323,11 +335,19 @@ void Harness::datagram(fuzz::Input& in, std::uint8_t sender) {
 
 void Harness::request(int type) {
     const int sentBefore = port_.sent;
-    check(link_.sendRequest(type) == 0);
-    check(link_.awaitedReply == std::uint8_t(type));
+    // 4 and 5 are the self-test's: it builds them from its state.
+    if (type == kLogin) {
+        link_->sendLogin(selfTest_.loginKind);
+    } else if (type == kTerminalResponse) {
+        const LoginResponse r = loginResponse(selfTest_, config_);
+        link_->sendTerminalResponse(r.length, r.text);
+    } else {
+        link_->sendRequest(type);
+    }
+    check(link_->awaitedReply() == std::uint8_t(type));
     check(port_.sent == sentBefore + (fuzz::catalogueEntry(type) ? 1 : 0));
     if (type == kSetIpAddress)
-        check(link_.targetAddress == kBroadcastAddress);
+        check(link_->targetAddress() == kBroadcastAddress);
 }
 
 // The Login Terminal's input line: the echo of what is typed and, on Enter, the
@@ -342,8 +362,8 @@ void Harness::typing(fuzz::Input& in) {
     echoTypedLine(selfTest_, line);
     if (how & 0x80) {
         const int sentBefore = port_.sent;
-        enterLine(link_, line);
-        check(port_.sent == sentBefore + 1 && link_.awaitedReply == kTerminalResponse);
+        tester_->enterLine(line);
+        check(port_.sent == sentBefore + 1 && link_->awaitedReply() == kTerminalResponse);
         checkRecord(true);
         recordChanged_ = true;
     }
@@ -352,19 +372,18 @@ void Harness::typing(fuzz::Input& in) {
 void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
     switch (action % 9) {
     case 0: // the Status Monitor, before each poll
-        markMonitorUnknown(link_.monitor, link_.devices.deviceCount);
+        link_->markMonitorUnknown(link_->devices().deviceCount());
         break;
     case 1: // the Device List, before discovery
-        link_.devices.clear();
+        link_->clearDevices();
         break;
     case 2: // the Status Monitor opens
-        link_.monitor.monitorCount = 0;
+        link_->clearMonitor();
         break;
     case 3: { // the Device List: an appliance is chosen
         const int row = argument % kTableRows;
-        link_.devices.selectedIndex = row;
-        const std::string text = link_.devices.addressText(row);
-        link_.targetAddress = parseDotted(text.c_str(), text.size());
+        link_->chooseDevice(row);
+        link_->setTargetAddress(link_->devices().entry(row).address);
         break;
     }
     case 4: // a self-test starts
@@ -379,7 +398,7 @@ void Harness::dialogAction(std::uint8_t action, std::uint8_t argument) {
         selfTest_.releaseTerminalText();
         break;
     case 6:
-        link_.targetAddress = argument & 1 ? stranger() : kBroadcastAddress;
+        link_->setTargetAddress(argument & 1 ? stranger() : kBroadcastAddress);
         break;
     case 7:
         selfTest_.loginKind = argument;
@@ -425,9 +444,9 @@ bool Harness::loginTerminal() {
 }
 
 void Harness::checkState() {
-    check(link_.devices.deviceCount >= 0 && link_.devices.deviceCount <= kTableRows);
-    check(link_.monitor.monitorCount >= 0 && link_.monitor.monitorCount <= kTableRows);
-    check(link_.proxyFirmwareVersion[sizeof link_.proxyFirmwareVersion - 1] == 0);
+    check(link_->devices().deviceCount() >= 0 && link_->devices().deviceCount() <= kTableRows);
+    check(link_->monitor().monitorCount() >= 0 && link_->monitor().monitorCount() <= kTableRows);
+    check(link_->proxyFirmwareVersion().size() <= 16);
     // The received text ends at terminalEnd; the echo of the typed line may
     // follow it, with its own NUL.
     check(selfTest_.terminalEnd < kTerminalTextSize);
@@ -465,33 +484,33 @@ void Harness::checkRecord(bool scriptMayChange) {
 void Harness::checkTouchedRows(const std::uint8_t* d, std::size_t length, int devicesBefore) {
     if (length < kHeaderSize)
         return;
-    const int devices = link_.devices.deviceCount;
+    const int devices = link_->devices().deviceCount();
     if (d[6] == (kReplyBit | kDiscover)) {
         check(devices == devicesBefore || devices == devicesBefore + 1);
         if (devices == devicesBefore + 1)
-            checkDeviceRow(link_.devices.rows[devices - 1]);
+            checkDeviceRow(rowBytes(link_->devices().entry(devices - 1).rowText()).data());
     } else if (d[6] == (kReplyBit | kStatusPoll)) {
         std::uint8_t raw[12] = {};
         if (length > 8)
             std::memcpy(raw, d + 8, std::min<std::size_t>(length - 8, sizeof raw));
         char name[12];
         rowName(raw, name);
-        const int count = link_.monitor.monitorCount;
+        const int count = link_->monitor().monitorCount();
         int found = -1;
         for (int i = 0; i < count && found < 0; ++i)
-            if (std::memcmp(link_.monitor.rows[i], name, sizeof name) == 0)
+            if (std::memcmp(link_->monitor().entry(i).name.data(), name, sizeof name) == 0)
                 found = i;
         check(found >= 0 || count == kTableRows);
         if (found >= 0)
-            checkMonitorRow(link_.monitor.rows[found]);
+            checkMonitorRow(rowBytes(link_->monitor().entry(found).rowText()).data());
     }
 }
 
 void Harness::checkFinal() {
-    for (int i = 0; i < link_.devices.deviceCount; ++i)
-        checkDeviceRow(link_.devices.rows[i]);
-    for (int i = 0; i < link_.monitor.monitorCount; ++i)
-        checkMonitorRow(link_.monitor.rows[i]);
+    for (int i = 0; i < link_->devices().deviceCount(); ++i)
+        checkDeviceRow(rowBytes(link_->devices().entry(i).rowText()).data());
+    for (int i = 0; i < link_->monitor().monitorCount(); ++i)
+        checkMonitorRow(rowBytes(link_->monitor().entry(i).rowText()).data());
     if (!recordChanged_)
         return;
     // Text fields read back within their widths whatever the appliance sent.

@@ -17,6 +17,7 @@
 #include "protocol/device_config.h"
 #include "protocol/wire.h"
 #include "selftest/selftest_state.h"
+#include "selftest/terminal_recorder.h"
 
 #include <algorithm>
 #include <climits>
@@ -38,7 +39,7 @@ class DecodingPort : public DatagramPort {
 
     int sendDatagram(const std::uint8_t* buffer, std::size_t length,
                      std::uint32_t address) override {
-        fuzz::checkRequest(buffer, length, address, link->targetAddress);
+        fuzz::checkRequest(buffer, length, address, link->targetAddress());
         std::string why;
         decoded = sim::decodeRequest(buffer, length, &why);
         check(decoded.has_value());
@@ -48,10 +49,9 @@ class DecodingPort : public DatagramPort {
     int receiveDatagram(std::uint8_t*, std::size_t, DatagramInfo*) override { return -1; }
 };
 
-// The selected row's name field as the appliance reads it: trailing blanks gone.
+// The chosen appliance's name field as the appliance reads it: trailing blanks gone.
 std::string rowName(const Link& link) {
-    const int i = link.devices.selectedIndex;
-    std::string name = (i >= 0 && i < kTableRows) ? link.devices.nameField(i) : std::string();
+    std::string name(link.chosenDevice().name.data(), link.chosenDevice().name.size());
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
     return name;
@@ -114,7 +114,7 @@ struct Rig {
     SilentUserInterface ui;
     DeviceConfig config;
     SelfTestState selfTest;
-    Link link{port, config, selfTest, ui};
+    Link link{port, config, ui};
     Rig() { port.link = &link; }
 };
 
@@ -155,30 +155,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int built = in.byte() % (kTableRows + 1);
     const int inUse = built == 0 ? 0 : in.byte() % (built + 1);
 
-    // Rows as discovery writes them: a listed name never starts with NUL.
-    link.devices = DeviceTable{};
+    // Rows as discovery writes them: a listed name never starts with NUL. The
+    // chosen one (in use, or left from before the table was last emptied) is
+    // what the requests name; an index outside the table names a blank one.
+    (void)inUse;
+    const std::int32_t chosen = selectedIndex(rowSelector, built);
+    DeviceEntry entry;
+    entry.name.fill(' ');
     for (int i = 0; i < built; ++i) {
         std::uint8_t row[17] = {};
         const auto [p, n] = in.take(sizeof row);
         std::memcpy(row, p, n);
         if (row[0] == 0)
             row[0] = 'A';
-        char name[DeviceTable::kNameWidth];
-        shownName(row, name);
-        std::uint32_t address;
-        std::memcpy(&address, row + 12, 4);
-        link.devices.buildRow(i, name, address, row[16]);
+        if (i != chosen)
+            continue;
+        entry.name = shownName(row);
+        std::memcpy(&entry.address, row + 12, 4);
+        entry.state = row[16];
     }
-    link.devices.deviceCount = inUse;
-    link.devices.selectedIndex = selectedIndex(rowSelector, built);
+    link.chooseDevice(entry);
 
     rig.config.bytes.fill(0);
     const auto [record, recordLength] = in.take(DeviceConfig::kSize);
     if (recordLength > 0)
         std::memcpy(rig.config.data(), record, recordLength);
 
-    const std::string address = link.devices.addressText(link.devices.selectedIndex);
-    const std::uint32_t selectedAddress = parseDotted(address.c_str(), address.size());
+    const std::uint32_t selectedAddress = entry.address;
 
     // The raw type first, then the whole catalogue; 13 last since it moves the
     // target to the broadcast address.
@@ -191,11 +194,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     types[count++] = kSetIpAddress;
 
     for (int i = 0; i < count; ++i) {
-        link.targetAddress = target;
+        link.setTargetAddress(target);
         rig.port.sent = 0;
         rig.port.decoded.reset();
-        check(link.sendRequest(types[i]) == 0);
-        check(link.awaitedReply == std::uint8_t(types[i]));
+        // 4 and 5 are the self-test's: it builds them from its state.
+        if (types[i] == kLogin) {
+            link.sendLogin(rig.selfTest.loginKind);
+        } else if (types[i] == kTerminalResponse) {
+            const LoginResponse r = loginResponse(rig.selfTest, rig.config);
+            link.sendTerminalResponse(r.length, r.text);
+        } else {
+            link.sendRequest(types[i]);
+        }
+        check(link.awaitedReply() == std::uint8_t(types[i]));
         if (!fuzz::catalogueEntry(types[i])) {
             check(rig.port.sent == 0);
             continue;

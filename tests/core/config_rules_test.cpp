@@ -2,6 +2,7 @@
 // address fields, what Save and Verify setting store, the Advanced settings'
 // checks, the old-password check and the login script's packing.
 
+#include "config/config_buttons.h"
 #include "config/field_rules.h"
 #include "config/login_script.h"
 #include "core/fakes.h"
@@ -337,3 +338,68 @@ TEST(LoginScript, TheResponsesShareFortyEightCharacters) {
 }
 
 } // namespace
+
+namespace {
+
+using varn::ChangeEffect;
+using varn::ConfigButtons;
+using varn::ConfigField;
+using varn::FieldChange;
+
+// save, verify, loginScript as the buttons stand after one change.
+std::array<bool, 3> buttons(const ChangeEffect& e) {
+    return {e.buttons.save, e.buttons.verify, e.buttons.loginScript};
+}
+
+} // namespace
+
+TEST(ConfigButtons, OpeningFollowsThePhoneNumberAndTheLoginMode) {
+    const auto open = [](bool phone, bool ppp) {
+        const ConfigButtons b = varn::openingButtons(phone, ppp);
+        return std::array<bool, 3>{b.save, b.verify, b.loginScript};
+    };
+    EXPECT_EQ(open(true, false), (std::array<bool, 3>{false, true, true}));
+    EXPECT_EQ(open(true, true), (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(open(false, false), (std::array<bool, 3>{false, false, false}));
+}
+
+TEST(ConfigButtons, ThePhoneNumberSwitchesVerifyAndTheScriptAndBecomesTheDefault) {
+    const ConfigButtons all{true, true, true};
+    const ChangeEffect cleared = varn::fieldChanged(all, {ConfigField::Phone, true});
+    EXPECT_EQ(buttons(cleared), (std::array<bool, 3>{false, false, false}));
+    EXPECT_EQ(cleared.buttons.makeDefault, ConfigButtons::Default::Unchanged);
+    const ChangeEffect typed = varn::fieldChanged(cleared.buttons, {ConfigField::Phone, false});
+    EXPECT_EQ(buttons(typed), (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(typed.buttons.makeDefault, ConfigButtons::Default::Verify);
+    EXPECT_FALSE(typed.pppMode);
+}
+
+// Typing an account means PPP: the script goes off, and comes back only when
+// both account fields are empty again; PPP mode stays.
+TEST(ConfigButtons, AnAccountMeansPpp) {
+    const ConfigButtons opened{false, true, true};
+    const ChangeEffect typed = varn::fieldChanged(opened, {ConfigField::UserName, false});
+    EXPECT_TRUE(typed.pppMode);
+    EXPECT_EQ(buttons(typed), (std::array<bool, 3>{true, true, false}));
+    EXPECT_EQ(typed.buttons.makeDefault, ConfigButtons::Default::Save);
+
+    FieldChange emptied{ConfigField::UserName, true};
+    emptied.otherEmpty = false;
+    EXPECT_EQ(buttons(varn::fieldChanged(typed.buttons, emptied)),
+              (std::array<bool, 3>{false, true, false}));
+    emptied.otherEmpty = true;
+    const ChangeEffect bothEmpty = varn::fieldChanged(typed.buttons, emptied);
+    EXPECT_EQ(buttons(bothEmpty), (std::array<bool, 3>{false, true, true}));
+    EXPECT_TRUE(bothEmpty.pppMode);
+
+    // One character past the limit is cut back by the dialog: nothing else yet.
+    FieldChange over{ConfigField::Password, false, true};
+    EXPECT_EQ(buttons(varn::fieldChanged(opened, over)), (std::array<bool, 3>{true, true, true}));
+}
+
+TEST(ConfigButtons, AnEmptyNameDisablesSave) {
+    const ChangeEffect e = varn::fieldChanged({true, true, true}, {ConfigField::Name, true});
+    EXPECT_FALSE(e.buttons.save);
+    EXPECT_EQ(e.buttons.makeDefault, ConfigButtons::Default::Save);
+    EXPECT_TRUE(varn::fieldChanged({false, true, true}, {ConfigField::Octet}).buttons.save);
+}

@@ -116,12 +116,12 @@ TEST(DeviceConfig, AlternativeNumbersAreWrittenWithATerminator) {
 
 TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
     LinkOver<> rig;
-    auto& [port, config, selfTest, ui, link] = rig;
+    auto& [port, config, selfTest, ui, link, test] = rig;
 
     Bytes reply2 = reply(2, 520);
     for (std::size_t i = 8; i < 520; ++i)
         reply2[i] = std::uint8_t(i * 31 + 5);
-    link.awaitedReply = kReadConfig;
+    link.awaitReply(kReadConfig);
     link.handleDatagram(reply2.data(), reply2.size());
 
     // Reading every interpreted field changes nothing.

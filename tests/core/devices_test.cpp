@@ -123,6 +123,12 @@ TEST(SameNetwork, UsesTheClassOfEachAddress) {
         {makeAddress(192, 168, 1, 5), makeAddress(192, 168, 2, 5), false},
         {makeAddress(224, 0, 0, 1), makeAddress(224, 0, 0, 2), false},
         {makeAddress(230, 1, 1, 1), makeAddress(230, 1, 1, 1), true},
+        // The edges of the classes.
+        {makeAddress(127, 1, 0, 1), makeAddress(127, 2, 0, 1), true},
+        {makeAddress(128, 1, 0, 1), makeAddress(128, 2, 0, 1), false},
+        {makeAddress(191, 1, 2, 3), makeAddress(191, 1, 9, 9), true},
+        {makeAddress(192, 1, 2, 3), makeAddress(192, 1, 9, 3), false},
+        {makeAddress(223, 1, 1, 1), makeAddress(223, 1, 1, 2), true},
         // Each address is masked by its own class.
         {makeAddress(10, 0, 0, 1), makeAddress(192, 168, 1, 1), false},
     };

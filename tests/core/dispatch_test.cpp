@@ -18,11 +18,16 @@ const std::uint32_t kTarget = makeAddress(10, 0, 0, 9);
 
 class DispatchTest : public ::testing::Test, protected LinkOver<> {
   protected:
-    void SetUp() override { link.targetAddress = kTarget; }
+    void SetUp() override { link.setTargetAddress(kTarget); }
 
     void dispatch(const Bytes& d) {
         port.queue(d);
-        EXPECT_EQ(link.dispatchReply(), 1);
+        link.dispatchReply();
+    }
+    // A new discovery request: what answers after it is new again.
+    void rediscover() {
+        link.sendRequest(kDiscover);
+        port.sent.clear();
     }
 
     static Bytes discovery(const Bytes& name12, std::uint32_t address, std::uint8_t state,
@@ -51,44 +56,48 @@ class DispatchTest : public ::testing::Test, protected LinkOver<> {
 
 TEST_F(DispatchTest, DiscoveryBuildsOneRowPerAppliance) {
     dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 5, makeAddress(10, 0, 0, 1)));
-    ASSERT_EQ(link.devices.deviceCount, 1);
-    EXPECT_EQ(link.devices.rowText(0), padded("BOX7         \t10.0.0.9       \tISP Connected  "));
-    EXPECT_TRUE(link.newDeviceSeen);
+    ASSERT_EQ(link.devices().deviceCount(), 1);
+    EXPECT_EQ(link.devices().entry(0).rowText(),
+              padded("BOX7         \t10.0.0.9       \tISP Connected  "));
+    EXPECT_TRUE(link.newDeviceSeen());
     EXPECT_EQ(port.localAddress, makeAddress(10, 0, 0, 1));
 
     // The same appliance again adds nothing; the local address is learned only once.
-    link.newDeviceSeen = false;
+    rediscover();
     dispatch(discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0, makeAddress(10, 0, 0, 77)));
-    EXPECT_EQ(link.devices.deviceCount, 1);
-    EXPECT_FALSE(link.newDeviceSeen);
+    EXPECT_EQ(link.devices().deviceCount(), 1);
+    EXPECT_FALSE(link.newDeviceSeen());
 
     // A full-width name, and states of 6 and more listed as Ready.
     dispatch(discovery(name("ABCDEFGHIJKL"), makeAddress(192, 168, 100, 200), 6,
                        makeAddress(10, 0, 0, 77)));
-    dispatch(discovery(name("BOX8"), makeAddress(10, 0, 0, 8), 255));
-    ASSERT_EQ(link.devices.deviceCount, 3);
-    EXPECT_EQ(link.devices.rowText(1), padded("ABCDEFGHIJKL \t192.168.100.200\tReady          "));
-    EXPECT_EQ(link.devices.rowText(2), padded("BOX8         \t10.0.0.8       \tReady          "));
+    dispatch(discovery(name("BOX8"), makeAddress(10, 0, 0, 8), 255, makeAddress(10, 0, 0, 88)));
+    ASSERT_EQ(link.devices().deviceCount(), 3);
+    EXPECT_EQ(link.devices().entry(1).rowText(),
+              padded("ABCDEFGHIJKL \t192.168.100.200\tReady          "));
+    EXPECT_EQ(link.devices().entry(2).rowText(),
+              padded("BOX8         \t10.0.0.8       \tReady          "));
     EXPECT_EQ(port.localAddress, makeAddress(10, 0, 0, 1));
-    EXPECT_EQ(link.devices.nameField(1), "ABCDEFGHIJKL");
-    EXPECT_EQ(link.devices.addressText(1), "192.168.100.200");
+    EXPECT_EQ(link.devices().entry(1).nameText(), "ABCDEFGHIJKL");
+    EXPECT_EQ(link.devices().entry(1).address, makeAddress(192, 168, 100, 200));
 }
 
 // A tab or a line end in a name would shift the columns or fake the address.
 TEST_F(DispatchTest, ControlCharactersInNamesShowAsBlanks) {
     dispatch(discovery(bytes("EVIL\t1.2.3.4\n", 12), makeAddress(10, 0, 0, 9), 0));
-    ASSERT_EQ(link.devices.deviceCount, 1);
-    EXPECT_EQ(link.devices.rowText(0), padded("EVIL 1.2.3.4 \t10.0.0.9       \tReady          "));
-    EXPECT_EQ(link.devices.addressText(0), "10.0.0.9");
+    ASSERT_EQ(link.devices().deviceCount(), 1);
+    EXPECT_EQ(link.devices().entry(0).rowText(),
+              padded("EVIL 1.2.3.4 \t10.0.0.9       \tReady          "));
+    EXPECT_EQ(dottedText(link.devices().entry(0).address), "10.0.0.9");
     // The same appliance again is recognised as listed.
     dispatch(discovery(bytes("EVIL\t1.2.3.4\n", 12), makeAddress(10, 0, 0, 9), 0));
-    EXPECT_EQ(link.devices.deviceCount, 1);
+    EXPECT_EQ(link.devices().deviceCount(), 1);
 }
 
 TEST_F(DispatchTest, DiscoveryWithoutNameAddsNoRow) {
     dispatch(discovery(name(""), makeAddress(10, 0, 0, 9), 0));
-    EXPECT_EQ(link.devices.deviceCount, 0);
-    EXPECT_FALSE(link.newDeviceSeen);
+    EXPECT_EQ(link.devices().deviceCount(), 0);
+    EXPECT_FALSE(link.newDeviceSeen());
     EXPECT_EQ(port.localAddress, 0u);
 }
 
@@ -96,26 +105,27 @@ TEST_F(DispatchTest, DiscoveryMatchesTheWholeAddressAndTheNameAsShown) {
     // Same name, and an address that is a prefix of the listed one: another appliance.
     dispatch(discovery(name("BOX"), makeAddress(10, 0, 0, 12), 0));
     dispatch(discovery(name("BOX"), makeAddress(10, 0, 0, 1), 0));
-    EXPECT_EQ(link.devices.deviceCount, 2);
+    EXPECT_EQ(link.devices().deviceCount(), 2);
 
     // Bytes after the name's terminator do not make the appliance new each time.
     dispatch(discovery(bytes("GW\0garbage!!", 12), makeAddress(10, 0, 0, 3), 0));
     dispatch(discovery(bytes("GW\0garbage!!", 12), makeAddress(10, 0, 0, 3), 0));
-    ASSERT_EQ(link.devices.deviceCount, 3);
-    EXPECT_EQ(link.devices.rowText(2), padded("GW           \t10.0.0.3       \tReady          "));
+    ASSERT_EQ(link.devices().deviceCount(), 3);
+    EXPECT_EQ(link.devices().entry(2).rowText(),
+              padded("GW           \t10.0.0.3       \tReady          "));
 }
 
 TEST_F(DispatchTest, AFiftyFirstApplianceIsNotListed) {
     for (int i = 0; i < kTableRows; ++i)
         dispatch(discovery(name("BOX"), makeAddress(10, 0, 1, std::uint8_t(i)), 0));
-    ASSERT_EQ(link.devices.deviceCount, kTableRows);
-    const std::string last = link.devices.rowText(kTableRows - 1);
-    link.newDeviceSeen = false;
+    ASSERT_EQ(link.devices().deviceCount(), kTableRows);
+    const std::string last = link.devices().entry(kTableRows - 1).rowText();
+    rediscover();
     dispatch(discovery(name("EXTRA"), makeAddress(10, 0, 2, 1), 0));
-    EXPECT_EQ(link.devices.deviceCount, kTableRows);
-    EXPECT_EQ(link.devices.rowText(kTableRows - 1), last);
-    EXPECT_FALSE(link.newDeviceSeen);
-    EXPECT_EQ(link.devices.selectedIndex, 0); // the field after the rows is untouched
+    EXPECT_EQ(link.devices().deviceCount(), kTableRows);
+    EXPECT_EQ(link.devices().entry(kTableRows - 1).rowText(), last);
+    EXPECT_FALSE(link.newDeviceSeen());
+    EXPECT_EQ(link.selectedIndex(), 0); // the field after the rows is untouched
 }
 
 // Everything a stray datagram could change.
@@ -127,14 +137,19 @@ struct Snapshot {
             const auto* b = static_cast<const std::uint8_t*>(at);
             state.insert(state.end(), b, b + n);
         };
-        add(&l.awaitedReply, 1);
-        add(&l.targetAddress, 4);
-        add(&l.newDeviceSeen, 1);
-        add(&l.devices, sizeof l.devices);
-        add(&l.monitor, sizeof l.monitor);
-        add(l.proxyFirmwareVersion, sizeof l.proxyFirmwareVersion);
-        add(&l.configReceived, 1);
-        add(&l.resetPending, 1);
+        auto addText = [&](const std::string& text) { add(text.data(), text.size()); };
+        auto addValue = [&](auto value) { add(&value, sizeof value); };
+        addValue(l.awaitedReply());
+        addValue(l.targetAddress());
+        addValue(l.newDeviceSeen());
+        addValue(l.devices().deviceCount());
+        for (int i = 0; i < kTableRows; ++i)
+            addText(l.devices().entry(i).rowText());
+        addValue(l.monitor().monitorCount());
+        for (int i = 0; i < kTableRows; ++i)
+            addText(l.monitor().entry(i).rowText());
+        addText(l.proxyFirmwareVersion());
+        addValue(l.configReceived());
         add(&t.loginKind, 1);
         add(&t.pppSeen, 1);
         add(&t.scriptSlot, 4);
@@ -150,7 +165,7 @@ struct Snapshot {
 };
 
 TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
-    link.awaitedReply = 33;
+    link.awaitReply(33);
     const Snapshot before(link, selfTest, config, port);
 
     Bytes request = discovery(name("BOX7"), makeAddress(10, 0, 0, 9), 0);
@@ -169,8 +184,8 @@ TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
         std::memset(d.data() + 8, 0x41, 512);
         dispatch(d);
     }
-    dispatch(bytes("Quorix"));          // no type byte at all
-    EXPECT_EQ(link.dispatchReply(), 1); // nothing queued
+    dispatch(bytes("Quorix")); // no type byte at all
+    link.dispatchReply();      // nothing queued
 
     EXPECT_TRUE(Snapshot(link, selfTest, config, port) == before);
     EXPECT_TRUE(port.sent.empty());
@@ -181,7 +196,7 @@ TEST_F(DispatchTest, RepliesThatAreNotOursChangeNothing) {
 // belong to a self-test when none runs, change nothing and send nothing.
 TEST_F(DispatchTest, UnaskedRepliesChangeNothing) {
     selfTest.obtainTerminalText();
-    link.awaitedReply = 33;
+    link.awaitReply(33);
     const Snapshot before(link, selfTest, config, port);
 
     Bytes block = reply(2, 520);
@@ -205,16 +220,16 @@ TEST_F(DispatchTest, UnaskedRepliesChangeNothing) {
 
 TEST_F(DispatchTest, AReplyClearsTheMarkerOnlyWhenItAnswersTheAwaitedRequest) {
     for (int type : {7, 11, 12, 13, 14, 15}) {
-        link.awaitedReply = std::uint8_t(type);
+        link.awaitReply(std::uint8_t(type));
         dispatch(reply(std::uint8_t(type == 7 ? 11 : 7), 8)); // another request's answer
-        EXPECT_EQ(link.awaitedReply, type);
+        EXPECT_EQ(link.awaitedReply(), type);
         dispatch(reply(std::uint8_t(type), 8));
-        EXPECT_EQ(link.awaitedReply, 0) << type;
+        EXPECT_EQ(link.awaitedReply(), 0) << type;
     }
     // A late firmware reply does not end the wait for the configuration.
-    link.awaitedReply = 2;
+    link.awaitReply(2);
     dispatch(reply(33, 56));
-    EXPECT_EQ(link.awaitedReply, 2);
+    EXPECT_EQ(link.awaitedReply(), 2);
     EXPECT_TRUE(port.sent.empty());
 }
 
@@ -222,9 +237,8 @@ TEST_F(DispatchTest, TheResetIsAnnouncedOncePerResetAskedFor) {
     link.sendRequest(kReset);
     dispatch(reply(8, 8));
     dispatch(reply(8, 8)); // repeated
-    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(link.awaitedReply(), 0);
     EXPECT_EQ(ui.events, std::vector<std::string>{"message I: VARN : Device is resetting now."});
-    EXPECT_FALSE(link.resetPending);
 }
 
 TEST_F(DispatchTest, ConfigurationReplyReplacesTheBlockWhenItIsAwaitedAndWhole) {
@@ -240,14 +254,14 @@ TEST_F(DispatchTest, ConfigurationReplyReplacesTheBlockWhenItIsAwaitedAndWhole) 
     link.dispatchReply();
     link.dispatchReply();
     EXPECT_TRUE(config == before);
-    EXPECT_EQ(link.awaitedReply, kReadConfig);
-    EXPECT_FALSE(link.configReceived);
+    EXPECT_EQ(link.awaitedReply(), kReadConfig);
+    EXPECT_FALSE(link.configReceived());
 
     port.queue(d, kTarget);
     link.dispatchReply();
     EXPECT_EQ(Bytes(config.data(), config.data() + 512), Bytes(d.begin() + 8, d.end()));
-    EXPECT_EQ(link.awaitedReply, 0);
-    EXPECT_TRUE(link.configReceived);
+    EXPECT_EQ(link.awaitedReply(), 0);
+    EXPECT_TRUE(link.configReceived());
 }
 
 TEST_F(DispatchTest, BytesAShortReplyLacksReadAsZero) {
@@ -258,15 +272,16 @@ TEST_F(DispatchTest, BytesAShortReplyLacksReadAsZero) {
 
     Bytes shortVersions = reply(33, 26);
     put(shortVersions, 24, bytes("V2"));
-    link.awaitedReply = 33;
+    link.awaitReply(33);
     dispatch(shortVersions);
-    EXPECT_STREQ(link.proxyFirmwareVersion, "V2");
+    EXPECT_EQ(link.proxyFirmwareVersion(), "V2");
 
     // The same through handleDatagram, which the fuzz target uses.
-    std::memset(link.proxyFirmwareVersion, 'x', 16);
-    link.awaitedReply = 33;
+    link.awaitReply(33);
+    link.handleDatagram(reply(33, 56).data(), 56); // an empty version
+    link.awaitReply(33);
     link.handleDatagram(shortVersions.data(), shortVersions.size());
-    EXPECT_STREQ(link.proxyFirmwareVersion, "V2");
+    EXPECT_EQ(link.proxyFirmwareVersion(), "V2");
 }
 
 TEST_F(DispatchTest, FirmwareVersionIsKeptAsText) {
@@ -274,15 +289,15 @@ TEST_F(DispatchTest, FirmwareVersionIsKeptAsText) {
     put(d, 8, bytes("ignored ignored "));
     put(d, 24, bytes("V2.31"));
     put(d, 40, bytes("MODEM 1.0"));
-    link.awaitedReply = 33;
+    link.awaitReply(33);
     dispatch(d);
-    EXPECT_STREQ(link.proxyFirmwareVersion, "V2.31");
-    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(link.proxyFirmwareVersion(), "V2.31");
+    EXPECT_EQ(link.awaitedReply(), 0);
 
     put(d, 24, bytes("0123456789ABCDEF"));
-    link.awaitedReply = 33;
+    link.awaitReply(33);
     dispatch(d);
-    EXPECT_STREQ(link.proxyFirmwareVersion, "0123456789ABCDEF");
+    EXPECT_EQ(link.proxyFirmwareVersion(), "0123456789ABCDEF");
 }
 
 class SelfTestDispatch : public DispatchTest {
@@ -303,10 +318,10 @@ class SelfTestDispatch : public DispatchTest {
 TEST_F(SelfTestDispatch, DialResult) {
     std::memset(selfTest.terminalText.get(), 'x', 300); // an earlier dial's text
     selfTest.terminalEnd = 300;
-    link.awaitedReply = 3;
+    link.awaitReply(3);
     Bytes ok = reply(3, 9);
     dispatch(ok);
-    EXPECT_EQ(link.awaitedReply, 5);
+    EXPECT_EQ(link.awaitedReply(), 5);
     EXPECT_EQ(selfTest.terminalEnd, 0u);
     EXPECT_STREQ(text(), "");
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1038", "disable 1041", "enable 1039",
@@ -322,32 +337,32 @@ TEST_F(SelfTestDispatch, DialResult) {
 
     Bytes failed = reply(3, 9);
     failed[8] = 4;
-    link.awaitedReply = 3;
+    link.awaitReply(3);
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - No dial tone"});
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(port.sent[0].data, bytes("Quorix\x09\0"));
     EXPECT_EQ(port.sent[0].address, kTarget);
-    EXPECT_EQ(link.awaitedReply, 9);
+    EXPECT_EQ(link.awaitedReply(), 9);
     dispatch(failed);
     EXPECT_EQ(port.sent.size(), 1u);
 
     ui.events.clear();
     failed[8] = 200;
-    link.awaitedReply = 3;
+    link.awaitReply(3);
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status Dial Error - code 200"});
 }
 
 TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
-    link.awaitedReply = 4;
+    link.awaitReply(4);
     dispatch(reply(4, 9));
     EXPECT_TRUE(selfTest.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 1040", "enable 1041",
                                                    "status Success ! Now, hang up phone ..."}));
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(lastSentType(), 9);
-    EXPECT_EQ(link.awaitedReply, 9);
+    EXPECT_EQ(link.awaitedReply(), 9);
 
     // The same result again shows nothing and does not hang up twice.
     ui.events.clear();
@@ -357,7 +372,7 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
 
     // The hang-up acknowledgement after a success finishes the test.
     dispatch(reply(9, 8));
-    EXPECT_EQ(link.awaitedReply, 0);
+    EXPECT_EQ(link.awaitedReply(), 0);
     EXPECT_FALSE(selfTest.hangupAfterSuccess);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"disable 2", "enable 1", "status Device ready !",
                                                    "timer 18 100"}));
@@ -369,7 +384,7 @@ TEST_F(SelfTestDispatch, LoginResultAlwaysHangsUp) {
     failed[8] = 3;
     dispatch(failed); // no login awaited: nothing
     EXPECT_TRUE(ui.events.empty());
-    link.awaitedReply = 4;
+    link.awaitReply(4);
     dispatch(failed);
     EXPECT_EQ(ui.events, std::vector<std::string>{"status PPP Error - IPCP Negotiation Failed !"});
     EXPECT_FALSE(selfTest.hangupAfterSuccess);
@@ -474,7 +489,7 @@ TEST_F(SelfTestDispatch, FullTerminalBufferCutsTextAndSaysSoOnce) {
     EXPECT_TRUE(port.sent.empty());
 
     // A new dial starts a fresh buffer, and a new warning when it fills.
-    link.awaitedReply = 3;
+    link.awaitReply(3);
     dispatch(reply(3, 9));
     EXPECT_FALSE(selfTest.terminalOverflowReported);
 }

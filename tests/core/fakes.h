@@ -7,6 +7,7 @@
 #include "protocol/datagram_port.h"
 #include "protocol/device_config.h"
 #include "protocol/wire.h"
+#include "selftest/self_test.h"
 #include "selftest/selftest_state.h"
 
 #include <algorithm>
@@ -133,13 +134,14 @@ class RecordingUi : public UserInterface {
     }
 };
 
-// A link over a test port, with its own block, self-test state and user interface.
+// A link over a test port, with its own block, self-test and user interface.
 template <typename Port = MemoryPort, typename Ui = RecordingUi> struct LinkOver {
     Port port;
     DeviceConfig config;
-    SelfTestState selfTest;
+    SelfTestState selfTest; // the self-test's state
     Ui ui = makeUi();
-    Link link{port, config, selfTest, ui};
+    Link link{port, config, ui};
+    SelfTest test{link, selfTest, config, ui};
 
   private:
     Ui makeUi() {

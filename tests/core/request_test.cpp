@@ -2,7 +2,9 @@
 
 #include "core/fakes.h"
 #include "link/link.h"
+#include "link/request_poll.h"
 #include "protocol/device_config.h"
+#include "selftest/terminal_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +19,15 @@ const std::uint32_t kTarget = makeAddress(10, 0, 0, 9);
 
 class RequestTest : public ::testing::Test, protected LinkOver<> {
   protected:
-    void SetUp() override { link.targetAddress = kTarget; }
+    void SetUp() override { link.setTargetAddress(kTarget); }
 
-    // Puts a display row into the device table as discovery would have built it.
-    void setRow(int i, const char* text) {
-        std::memset(link.devices.rows[i], ' ', kRowWidth);
-        std::memcpy(link.devices.rows[i], text, std::strlen(text));
+    void choose(const char* name, std::uint32_t address) {
+        link.chooseDevice(DeviceEntry{shownName(name), address, 0});
     }
 
     const SentDatagram& sendOne(int type) {
-        EXPECT_EQ(link.sendRequest(type), 0);
-        EXPECT_EQ(link.awaitedReply, type);
+        link.sendRequest(type);
+        EXPECT_EQ(link.awaitedReply(), type);
         EXPECT_EQ(port.sent.size(), 1u);
         return port.sent.back();
     }
@@ -55,43 +55,40 @@ TEST_F(RequestTest, RequestsWithoutPayloadAreTheBareHeader) {
         EXPECT_EQ(d.data, c.expected);
         EXPECT_EQ(d.address, c.to);
     }
-    EXPECT_EQ(link.targetAddress, kTarget);
+    EXPECT_EQ(link.targetAddress(), kTarget);
 }
 
 TEST_F(RequestTest, DiscoveryClearsNewDeviceSeen) {
-    link.newDeviceSeen = true;
+    Bytes found = reply(1, 29);
+    put(found, 8, bytes("BOX7"));
+    link.handleDatagram(found.data(), found.size());
+    ASSERT_TRUE(link.newDeviceSeen());
     sendOne(1);
-    EXPECT_FALSE(link.newDeviceSeen);
+    EXPECT_FALSE(link.newDeviceSeen());
 }
 
 TEST_F(RequestTest, TypeOutsideTheCatalogueSendsNothingButIsAwaited) {
     for (int type : {0, 6, 10, 16, 34, 200}) {
-        EXPECT_EQ(link.sendRequest(type), 0);
-        EXPECT_EQ(link.awaitedReply, type);
+        link.sendRequest(type);
+        EXPECT_EQ(link.awaitedReply(), type);
     }
     EXPECT_TRUE(port.sent.empty());
 }
 
-TEST_F(RequestTest, ReadConfigCarriesTheSpacePaddedRowName) {
-    setRow(0, "BOX7         \t10.0.0.9       \tReady          ");
-    setRow(1, "ABCDEFGHIJKL \t10.0.0.10      \tReady          ");
-
-    link.devices.selectedIndex = 0;
+TEST_F(RequestTest, ReadConfigCarriesTheSpacePaddedName) {
+    choose("BOX7", makeAddress(10, 0, 0, 9));
     EXPECT_EQ(sendOne(2).data, bytes("Quorix\x02\0BOX7        "));
     EXPECT_EQ(port.sent.back().address, kTarget);
 
     port.sent.clear();
-    link.devices.selectedIndex = 1;
+    choose("ABCDEFGHIJKL", makeAddress(10, 0, 0, 10));
     EXPECT_EQ(sendOne(2).data, bytes("Quorix\x02\0ABCDEFGHIJKL"));
 }
 
 TEST_F(RequestTest, SetIpAddressIsBroadcastWithZeroPaddedNameAndBothAddresses) {
-    setRow(0, "BOX7         \t10.0.0.9       \tReady          ");
-    setRow(1, "MY ROUTER    \t172.16.0.1     \tReady          ");
-    setRow(2, "ABCDEFGHIJKL \t10.0.0.10      \tISP Connected  ");
     config.setLanIpAddress(makeAddress(192, 168, 1, 254));
 
-    link.devices.selectedIndex = 0;
+    choose("BOX7", makeAddress(10, 0, 0, 9));
     const SentDatagram& d = sendOne(13);
     EXPECT_EQ(d.data, bytes("Quorix\x0d\0"
                             "BOX7\0\0\0\0\0\0\0\0"
@@ -99,7 +96,7 @@ TEST_F(RequestTest, SetIpAddressIsBroadcastWithZeroPaddedNameAndBothAddresses) {
                             "\xc0\xa8\x01\xfe",
                             28));
     EXPECT_EQ(d.address, kBroadcastAddress);
-    EXPECT_EQ(link.targetAddress, kBroadcastAddress);
+    EXPECT_EQ(link.targetAddress(), kBroadcastAddress);
 
     // Later unicast requests go to the broadcast address too.
     port.sent.clear();
@@ -108,14 +105,14 @@ TEST_F(RequestTest, SetIpAddressIsBroadcastWithZeroPaddedNameAndBothAddresses) {
 
     // Only trailing spaces become zeros; a full name has no terminator.
     port.sent.clear();
-    link.devices.selectedIndex = 1;
+    choose("MY ROUTER", makeAddress(172, 16, 0, 1));
     EXPECT_EQ(sendOne(13).data, bytes("Quorix\x0d\0"
                                       "MY ROUTER\0\0\0"
                                       "\xac\x10\x00\x01"
                                       "\xc0\xa8\x01\xfe",
                                       28));
     port.sent.clear();
-    link.devices.selectedIndex = 2;
+    choose("ABCDEFGHIJKL", makeAddress(10, 0, 0, 10));
     EXPECT_EQ(sendOne(13).data, bytes("Quorix\x0d\0"
                                       "ABCDEFGHIJKL"
                                       "\x0a\x00\x00\x0a"
@@ -138,17 +135,17 @@ TEST_F(RequestTest, LoginCarriesTheAccountOnlyForPpp) {
     config.setPppUserName("alice");
     config.setPppPassword("abcdefghijklmnopqrstuvwxy");
 
-    selfTest.loginKind = kLoginTerminal;
     Bytes terminal = bytes("Quorix\x04\0\x01", 9);
     terminal.resize(61, 0);
-    EXPECT_EQ(sendOne(4).data, terminal);
+    link.sendLogin(kLoginTerminal);
+    EXPECT_EQ(port.sent.back().data, terminal);
+    EXPECT_EQ(link.awaitedReply(), kLogin);
 
-    port.sent.clear();
-    selfTest.loginKind = kLoginPpp;
     Bytes ppp = concat({bytes("Quorix\x04\0\x02", 9), bytes("alice"), Bytes(27, 0),
                         bytes("abcdefghijklmnopqrst")});
     ASSERT_EQ(ppp.size(), 61u);
-    EXPECT_EQ(sendOne(4).data, ppp);
+    link.sendLogin(kLoginPpp);
+    EXPECT_EQ(port.sent.back().data, ppp);
     EXPECT_EQ(port.sent.back().address, kTarget);
 }
 
@@ -185,45 +182,74 @@ class ScriptResponseTest : public RequestTest {
         d.resize(42, 0);
         return d;
     }
+    // Request 5 as a line entry sends it for the script's present slot.
+    Bytes sent() {
+        const LoginResponse r = loginResponse(selfTest, config);
+        link.sendTerminalResponse(r.length, r.text);
+        EXPECT_EQ(link.awaitedReply(), kTerminalResponse);
+        return port.sent.back().data;
+    }
 };
 
 TEST_F(ScriptResponseTest, SendsTheResponseOfTheCurrentSlot) {
     setScript({0, 3, 3, 5, 5}, "abcde");
     selfTest.scriptSlot = 0;
-    EXPECT_EQ(sendOne(5).data, response(3, "abc"));
+    EXPECT_EQ(sent(), response(3, "abc"));
     port.sent.clear();
     selfTest.scriptSlot = 1;
-    EXPECT_EQ(sendOne(5).data, response(0, ""));
+    EXPECT_EQ(sent(), response(0, ""));
     port.sent.clear();
     selfTest.scriptSlot = 2;
-    EXPECT_EQ(sendOne(5).data, response(2, "de"));
+    EXPECT_EQ(sent(), response(2, "de"));
 }
 
 TEST_F(ScriptResponseTest, LongResponseCarriesItsLengthButOnly32Bytes) {
     setScript({0, 40, 40, 40, 40}, "0123456789012345678901234567890123456789");
     selfTest.scriptSlot = 0;
-    EXPECT_EQ(sendOne(5).data, response(40, "01234567890123456789012345678901"));
+    EXPECT_EQ(sent(), response(40, "01234567890123456789012345678901"));
 }
 
 TEST_F(ScriptResponseTest, UnsoundOffsetsNeverReachOutsideTheResponseArea) {
     // Decreasing offsets: nothing to send.
     setScript({0, 10, 5, 5, 5}, "abcdefghij");
     selfTest.scriptSlot = 1;
-    EXPECT_EQ(sendOne(5).data, response(0, ""));
+    EXPECT_EQ(sent(), response(0, ""));
 
     // Offsets past the 48-byte area are cut at its end.
     port.sent.clear();
     setScript({0, 45, 200, 200, 200}, "012345678901234567890123456789012345678901234567");
     config.bytes[217] = 'Z'; // first byte after the area
     selfTest.scriptSlot = 1;
-    EXPECT_EQ(sendOne(5).data, response(3, "567"));
+    EXPECT_EQ(sent(), response(3, "567"));
 
     // A slot outside the script.
     for (int slot : {-1, 4, 1000}) {
         port.sent.clear();
         selfTest.scriptSlot = slot;
-        EXPECT_EQ(sendOne(5).data, response(0, ""));
+        EXPECT_EQ(sent(), response(0, ""));
     }
+}
+
+// Tries count the first sending: a plan of three sends three times, and the
+// third unanswered look gives up.
+TEST_F(RequestTest, AWaitGivesUpAfterItsTries) {
+    std::int32_t triesLeft = 0;
+    RequestPoll poll(link, triesLeft);
+    EXPECT_EQ(poll.start({kVersions, 3, 100, 200}), 100);
+    int wait = 0;
+    EXPECT_EQ(poll.expire(&wait), RequestPoll::Outcome::Waiting);
+    EXPECT_EQ(wait, 200);
+    EXPECT_EQ(poll.expire(&wait), RequestPoll::Outcome::Waiting);
+    EXPECT_EQ(poll.expire(&wait), RequestPoll::Outcome::GaveUp);
+    EXPECT_EQ(port.count(kVersions), 3);
+
+    // Answered on the last look before giving up.
+    port.sent.clear();
+    poll.start({kVersions, 2, 100, 100});
+    EXPECT_EQ(poll.expire(&wait), RequestPoll::Outcome::Waiting);
+    link.handleDatagram(reply(33, 56).data(), 56);
+    EXPECT_EQ(poll.expire(&wait), RequestPoll::Outcome::Answered);
+    EXPECT_EQ(port.count(kVersions), 2);
 }
 
 TEST(AddressText, ParsesLikeClassicDottedConversion) {

@@ -30,7 +30,7 @@ class TerminalRecorderTest : public ::testing::Test, protected LinkOver<> {
         selfTest.appendTerminalData(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
                                     nullptr);
     }
-    LineRecord enter(const std::string& line) { return enterLine(link, line); }
+    LineRecord enter(const std::string& line) { return test.enterLine(line); }
 
     std::vector<int> offsets() const {
         std::vector<int> o;

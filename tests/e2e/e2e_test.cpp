@@ -10,6 +10,7 @@
 #include "link/user_interface.h"
 #include "protocol/device_config.h"
 #include "protocol/endpoint.h"
+#include "selftest/self_test.h"
 #include "selftest/selftest_state.h"
 #include "sim_launcher.h"
 #include "traffic.h"
@@ -121,10 +122,12 @@ class EndToEnd : public ::testing::Test {
         }
         endpoint_ = std::make_unique<traffic::RecordingEndpoint>(settings, ui_);
         ASSERT_EQ(endpoint_->openEndpoint(&watcher_), 0) << endpoint_->socketError;
-        link_ = std::make_unique<Link>(*endpoint_, config_, selfTest_, ui_);
+        link_ = std::make_unique<Link>(*endpoint_, config_, ui_);
+        tester_ = std::make_unique<SelfTest>(*link_, selfTest_, config_, ui_);
     }
 
     void TearDown() override {
+        tester_.reset();
         link_.reset();
         if (endpoint_)
             endpoint_->closeEndpoint();
@@ -159,27 +162,27 @@ class EndToEnd : public ::testing::Test {
     bool ask(int type, int tries = 3) {
         for (int i = 0; i < tries; ++i) {
             link_->sendRequest(type);
-            if (pump(700, [&] { return link_->awaitedReply == 0; }))
+            if (pump(700, [&] { return link_->awaitedReply() == 0; }))
                 return true;
         }
         return false;
     }
 
     void discover() {
-        link_->devices.clear();
+        link_->clearDevices();
         link_->sendRequest(kDiscover);
-        pump(600, [&] { return link_->devices.deviceCount >= int(expected_.size()); });
+        pump(600, [&] { return link_->devices().deviceCount() >= int(expected_.size()); });
         pump(100); // anything more that answers
     }
 
     // Chooses the appliance as the Device List's Config does.
     int select(const std::string& name) {
-        for (int i = 0; i < link_->devices.deviceCount; ++i) {
-            std::string field = link_->devices.nameField(i);
+        for (int i = 0; i < link_->devices().deviceCount(); ++i) {
+            std::string field = std::string(link_->devices().entry(i).name.data(), 12);
             if (field.substr(0, name.size()) == name &&
                 field.find_first_not_of(' ', name.size()) == std::string::npos) {
-                link_->devices.selectedIndex = i;
-                link_->targetAddress = parseDotted(link_->devices.addressText(i).c_str(), 16);
+                link_->chooseDevice(i);
+                link_->setTargetAddress(link_->devices().entry(i).address);
                 return i;
             }
         }
@@ -192,9 +195,9 @@ class EndToEnd : public ::testing::Test {
     }
 
     std::string monitorRow(const std::string& name) {
-        for (int i = 0; i < link_->monitor.monitorCount; ++i)
-            if (link_->monitor.rowText(i).rfind(name, 0) == 0)
-                return link_->monitor.rowText(i);
+        for (int i = 0; i < link_->monitor().monitorCount(); ++i)
+            if (link_->monitor().entry(i).rowText().rfind(name, 0) == 0)
+                return link_->monitor().entry(i).rowText();
         return {};
     }
 
@@ -207,16 +210,17 @@ class EndToEnd : public ::testing::Test {
     SelfTestState selfTest_;
     std::unique_ptr<traffic::RecordingEndpoint> endpoint_;
     std::unique_ptr<Link> link_;
+    std::unique_ptr<SelfTest> tester_;
 };
 
 TEST_F(EndToEnd, DiscoveryListsEverySimulatedAppliance) {
     discover();
-    ASSERT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    ASSERT_EQ(link_->devices().deviceCount(), int(expected_.size()));
     for (const Expected& e : expected_) {
         int row = select(e.name);
         ASSERT_GE(row, 0);
-        EXPECT_EQ(link_->devices.addressText(row), dottedText(e.address));
-        std::string text = link_->devices.rowText(row);
+        EXPECT_EQ(dottedText(link_->devices().entry(row).address), dottedText(e.address));
+        std::string text = link_->devices().entry(row).rowText();
         // The Lab appliance is on line; a failed last dial lists as ready.
         const char* state = e.name == "VARN-Lab" ? "ISP Connected  " : "Ready          ";
         EXPECT_EQ(text.substr(30, 15), state) << text;
@@ -228,9 +232,9 @@ TEST_F(EndToEnd, DiscoveryListsEverySimulatedAppliance) {
 TEST_F(EndToEnd, ReadingTheConfigurationFillsTheBlock) {
     discover();
     ASSERT_TRUE(readConfiguration("VARN-Lab"));
-    EXPECT_STREQ(link_->proxyFirmwareVersion, "V2.40 1999.08.30");
+    EXPECT_EQ(link_->proxyFirmwareVersion(), "V2.40 1999.08.30");
     EXPECT_EQ(config_.deviceName(), "VARN-Lab");
-    EXPECT_EQ(config_.lanIpAddress(), link_->targetAddress);
+    EXPECT_EQ(config_.lanIpAddress(), link_->targetAddress());
     EXPECT_EQ(config_.loginMode(), 1);
     EXPECT_EQ(config_.scriptPrompt(0), "login: ");
     EXPECT_EQ(config_.scriptResponse(1), "lab-pw");
@@ -265,10 +269,10 @@ TEST_F(EndToEnd, WriteThenReadReturnsTheSameBlock) {
 
 TEST_F(EndToEnd, StatusPollFillsMonitorRows) {
     discover();
-    link_->monitor.monitorCount = 0;
+    link_->clearMonitor();
     link_->sendRequest(kStatusPoll);
-    pump(600, [&] { return link_->monitor.monitorCount >= int(expected_.size()); });
-    EXPECT_EQ(link_->monitor.monitorCount, int(expected_.size()));
+    pump(600, [&] { return link_->monitor().monitorCount() >= int(expected_.size()); });
+    EXPECT_EQ(link_->monitor().monitorCount(), int(expected_.size()));
     std::string lab = monitorRow("VARN-Lab");
     ASSERT_FALSE(lab.empty());
     EXPECT_EQ(lab.substr(14, 15), "ISP Connected  ");
@@ -282,15 +286,15 @@ TEST_F(EndToEnd, SetIpMovesTheAppliance) {
     discover();
     int row = select("VARN-Store");
     ASSERT_GE(row, 0);
-    std::uint32_t old = link_->targetAddress;
+    std::uint32_t old = link_->targetAddress();
     config_.setLanIpAddress(spare_);
     ASSERT_TRUE(ask(kSetIpAddress, 1));
-    EXPECT_EQ(link_->targetAddress, kBroadcastAddress);
+    EXPECT_EQ(link_->targetAddress(), kBroadcastAddress);
 
     discover();
     row = select("VARN-Store");
     ASSERT_GE(row, 0);
-    EXPECT_EQ(link_->targetAddress, spare_);
+    EXPECT_EQ(link_->targetAddress(), spare_);
     ASSERT_TRUE(ask(kReadConfig));
     EXPECT_EQ(config_.lanIpAddress(), spare_);
 
@@ -298,7 +302,7 @@ TEST_F(EndToEnd, SetIpMovesTheAppliance) {
     ASSERT_TRUE(ask(kSetIpAddress, 1));
     discover();
     ASSERT_GE(select("VARN-Store"), 0);
-    EXPECT_EQ(link_->targetAddress, old);
+    EXPECT_EQ(link_->targetAddress(), old);
 }
 
 TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
@@ -320,14 +324,9 @@ TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
     ASSERT_TRUE(readConfiguration("VARN-Lab"));
     // The Login Terminal's part: answer each prompt as a user would type it.
     ui_.terminal = [&] {
-        const std::array<std::string, 4> typed = {"lab", "lab-pw", "", ""};
-        std::array<std::string, 4> responses = {};
-        for (int i = 0; i < 2; ++i) {
+        for (const char* typed : {"lab", "lab-pw"}) {
             std::size_t seen = selfTest_.terminalEnd;
-            responses[std::size_t(i)] = typed[std::size_t(i)];
-            config_.setScriptResponses(responses);
-            selfTest_.scriptSlot = i;
-            link_->sendRequest(kTerminalResponse);
+            tester_->enterLine(typed);
             if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
                 return false;
         }
@@ -350,7 +349,7 @@ TEST_F(EndToEnd, DialFailureIsShownAndHungUp) {
     link_->sendRequest(kDial);
     ASSERT_TRUE(pump(2000, [&] { return !ui_.statuses.empty(); }));
     EXPECT_EQ(ui_.statuses.back(), "Dial Error - Telephone line Busy");
-    EXPECT_TRUE(pump(1000, [&] { return link_->awaitedReply == 0; })); // the hang-up answered
+    EXPECT_TRUE(pump(1000, [&] { return link_->awaitedReply() == 0; })); // the hang-up answered
 }
 
 // Broadcasts leave by the interface of the address learned at opening, not by
@@ -376,7 +375,7 @@ TEST_F(EndToEndRouting, DiscoveryStaysOnOurLanWhenTheDefaultRouteLeadsAway) {
     ASSERT_NE(routeSource(kBroadcastAddress), ours);
 
     discover();
-    EXPECT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    EXPECT_EQ(link_->devices().deviceCount(), int(expected_.size()));
     EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.front();
 }
 
@@ -386,10 +385,10 @@ TEST_F(EndToEndRouting, DiscoveryStaysOnOurLanWhenTheDefaultRouteLeadsAway) {
 // memory stays flat, and the appliances stay listed.
 TEST_F(EndToEnd, HostileRepliesChangeNothing) {
     discover();
-    ASSERT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    ASSERT_EQ(link_->devices().deviceCount(), int(expected_.size()));
     ASSERT_TRUE(readConfiguration("VARN-Office"));
     const DeviceConfig record = config_;
-    const std::string firmware = link_->proxyFirmwareVersion;
+    const std::string firmware = link_->proxyFirmwareVersion();
     ui_.messages.clear();
     endpoint_->sentTypes.clear();
 
@@ -410,7 +409,7 @@ TEST_F(EndToEnd, HostileRepliesChangeNothing) {
         while (!flood.done()) {
             discover();
             ++sweeps;
-            fullSweeps += link_->devices.deviceCount == int(expected_.size());
+            fullSweeps += link_->devices().deviceCount() == int(expected_.size());
             pump(200);
         }
         ASSERT_EQ(flood.error(), "");
@@ -428,16 +427,15 @@ TEST_F(EndToEnd, HostileRepliesChangeNothing) {
     EXPECT_TRUE(ui_.messages.empty()) << ui_.messages.front();
     EXPECT_TRUE(ui_.statuses.empty()) << ui_.statuses.front();
     EXPECT_TRUE(config_ == record);
-    EXPECT_EQ(link_->proxyFirmwareVersion, firmware);
-    EXPECT_EQ(link_->awaitedReply, kDiscover); // no forged acknowledgement cleared it
-    EXPECT_FALSE(link_->resetPending);
+    EXPECT_EQ(link_->proxyFirmwareVersion(), firmware);
+    EXPECT_EQ(link_->awaitedReply(), kDiscover); // no forged acknowledgement cleared it
     EXPECT_EQ(selfTest_.loginKind, kLoginUndecided);
     EXPECT_GE(fullSweeps, 1);
     if (traffic::kResidentMemoryMeaningful) {
         EXPECT_LT(grown, 4096) << "resident memory grew by " << grown << " KiB";
     }
     discover();
-    EXPECT_EQ(link_->devices.deviceCount, int(expected_.size()));
+    EXPECT_EQ(link_->devices().deviceCount(), int(expected_.size()));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 // else (ARP above all) passes at once and untouched. Run it as root in a
 // network namespace of its own between the two ends (tests/faults/faulty_lan.sh).
 
+#include "stop_signals.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -35,11 +37,6 @@ const char kUsage[] =
     "and held for MS milliseconds plus or minus up to --jitter MS (frames passing\n"
     "each other when the jitter exceeds their spacing). Other frames pass at once.\n"
     "Prints counts per direction when it ends (SIGTERM, SIGINT).\n";
-
-volatile std::sig_atomic_t stopRequested = 0;
-void onSignal(int) {
-    stopRequested = 1;
-}
 
 using Clock = std::chrono::steady_clock;
 
@@ -204,11 +201,7 @@ int main(int argc, char** argv) {
     if (fd[0] < 0 || fd[1] < 0)
         return 1;
 
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    stopsignals::install();
 
     std::mt19937 random(s.seed);
     std::uniform_real_distribution<double> chance(0, 1);
@@ -239,7 +232,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::vector<std::uint8_t> buffer(65536);
-    while (!stopRequested) {
+    while (!stopsignals::requested()) {
         int wait = -1;
         const auto now = Clock::now();
         while (!held.empty() && held.top().due <= now) {

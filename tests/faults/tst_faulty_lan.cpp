@@ -119,12 +119,12 @@ class TestFaultyLan : public QObject {
         if (!utility->state.endpointOpened && utility->access.open() == 0) {
             utility->state.endpointOpened = true;
         }
-        link().devices.clear();
-        for (int i = 0; i < 40 && link().devices.deviceCount < int(appliances.size()); ++i) {
+        link().clearDevices();
+        for (int i = 0; i < 40 && link().devices().deviceCount() < int(appliances.size()); ++i) {
             link().sendRequest(varn::kDiscover);
             QTest::qWait(100);
         }
-        return link().devices.deviceCount == int(appliances.size());
+        return link().devices().deviceCount() == int(appliances.size());
     }
 
     // Sends a request until it is answered (or tries run out), looking every
@@ -139,11 +139,11 @@ class TestFaultyLan : public QObject {
         return false;
     }
     bool select(const Appliance& a) {
-        for (int i = 0; i < link().devices.deviceCount; ++i) {
-            if (QString::fromStdString(link().devices.nameField(i)).trimmed() ==
-                QString::fromStdString(a.name)) {
-                link().devices.selectedIndex = i;
-                link().targetAddress = a.address;
+        for (int i = 0; i < link().devices().deviceCount(); ++i) {
+            if (QString::fromStdString(std::string(link().devices().entry(i).name.data(), 12))
+                    .trimmed() == QString::fromStdString(a.name)) {
+                link().chooseDevice(i);
+                link().setTargetAddress(a.address);
                 return true;
             }
         }
@@ -151,18 +151,20 @@ class TestFaultyLan : public QObject {
     }
     // What the appliance holds now, into the link's record.
     bool readBlock(const Appliance& a) {
-        return (link().devices.deviceCount > 0 || discoverAll()) && select(a) &&
+        return (link().devices().deviceCount() > 0 || discoverAll()) && select(a) &&
                insist(varn::kReadConfig,
-                      [this] { return link().awaitedReply == 0 && link().configReceived; });
+                      [this] { return link().awaitedReply() == 0 && link().configReceived(); });
     }
     bool writeBlock(const Appliance& a, const varn::DeviceConfig& block) {
         utility->config = block;
-        return select(a) && insist(varn::kWriteConfig, [this] { return link().awaitedReply == 0; });
+        return select(a) &&
+               insist(varn::kWriteConfig, [this] { return link().awaitedReply() == 0; });
     }
 
     // The Device List opened and run by `body`, which must end it.
     void runDeviceList(const std::function<void(CDeviceListDlg*)>& body) {
-        CDeviceListDlg dlg(link(), utility->state, utility->access);
+        CDeviceListDlg dlg(link(), utility->config, utility->test, utility->state, utility->ui,
+                           utility->access);
         auto script = whenModal<CDeviceListDlg>(body);
         QCOMPARE(dlg.exec(), int(QDialog::Rejected));
     }

@@ -128,6 +128,14 @@ inline Bytes terminalReply(const std::string& data) {
     return d;
 }
 
+// The link as it is after a firmware-versions reply with this text.
+inline void receiveFirmwareVersion(varn::Link& link, const std::string& text) {
+    Bytes d = varn::fakes::reply(varn::kVersions, 56);
+    putText(d, 24, text.substr(0, 16));
+    link.awaitReply(varn::kVersions);
+    link.handleDatagram(d.data(), d.size());
+}
+
 // The start of a PPP frame as it comes after a dial.
 inline const std::string kPppFraming("\x7e\xff\x7d\x23\xc0\x21\x7d\x21", 8);
 

@@ -10,6 +10,7 @@
 #include "gui/devices/device_list_dlg.h"
 #include "link/link.h"
 #include "protocol/endpoint.h"
+#include "selftest/self_test.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -62,7 +63,8 @@ struct RealUtility {
     ProgressRecorder ui{selfTest};
     traffic::RecordingEndpoint endpoint;
     varn::DeviceConfig config;
-    varn::Link link{endpoint, config, selfTest, ui};
+    varn::Link link{endpoint, config, ui};
+    varn::SelfTest test{link, selfTest, config, ui};
     NotifierWatcher watcher{link};
     DevicesState state;
     EndpointAccess access{[this] { return endpoint.openEndpoint(&watcher); },

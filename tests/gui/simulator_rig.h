@@ -53,6 +53,22 @@ inline QString startSimulator(simlaunch::SimProcess& sim, QTemporaryFile& scenar
     return {};
 }
 
+// One simulator for a whole test binary: started by its initTestCase, stopped
+// when the test object goes.
+struct SimulatorFixture {
+    simlaunch::SimProcess process;
+    QTemporaryFile scenarioFile;
+    std::uint16_t port = 0;
+
+    // Empty on success, else what went wrong.
+    QString start(const char* scenario, std::vector<std::string> args = {}) {
+        const QString error = startSimulator(process, scenarioFile, scenario, std::move(args));
+        port = process.port;
+        return error;
+    }
+    ~SimulatorFixture() { simlaunch::stopSimulator(process); }
+};
+
 // The utility's side, wired as runSetup wires it, over loopback: it broadcasts
 // to 127.255.255.255 on the simulator's port from a free port of its own.
 struct LoopbackUtility : RealUtility {

@@ -46,7 +46,7 @@ struct ConfigRig : LinkRig {
             config.setPppUserName("user");
             config.setPppPassword("secret");
         }
-        std::strcpy(link.proxyFirmwareVersion, "2.31");
+        receiveFirmwareVersion(link, "2.31");
         // The appliance acknowledges a write only when told to.
         port.answer = [this](const varn::fakes::SentDatagram& d) {
             std::vector<Bytes> out;
@@ -122,7 +122,7 @@ class TestConfigDlg : public QObject {
         QFETCH(bool, loginScript);
         ConfigRig rig(varn::LoginMode(mode), phone.toLatin1().constData());
         const varn::DeviceConfig before = rig.config;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             QCOMPARE(c->windowTitle(), QString("Configuration Parameters"));
             QCOMPARE(c->field(Name)->text(), QString("Office"));
@@ -157,8 +157,8 @@ class TestConfigDlg : public QObject {
     // The label shows the version received, even an empty one.
     void theFirmwareLabelShowsTheReceivedText() {
         ConfigRig rig;
-        std::memset(rig.link.proxyFirmwareVersion, 0, sizeof rig.link.proxyFirmwareVersion);
-        CConfigDlg dlg(rig.link);
+        receiveFirmwareVersion(rig.link, "");
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>(
             [&](CConfigDlg* c) { QCOMPARE(c->control<QLabel>(1111)->text(), QString()); });
         dlg.exec();
@@ -167,7 +167,7 @@ class TestConfigDlg : public QObject {
     // Each "&" label moves the focus to its field.
     void labelMnemonicsReachTheirFields() {
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             const std::pair<Qt::Key, int> keys[] = {{Qt::Key_N, Phone},
                                                     {Qt::Key_U, User},
@@ -189,7 +189,7 @@ class TestConfigDlg : public QObject {
     // a whole address typed in one go lands in the four fields.
     void octetFieldsMoveOn() {
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             c->field(1018)->setFocus();
             c->field(1018)->selectAll();
@@ -236,7 +236,7 @@ class TestConfigDlg : public QObject {
         QFETCH(int, refused);
         QFETCH(Bytes, stored);
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             retype(c->field(Name), "Renamed");
             for (int i = 0; i < 4; ++i) {
@@ -261,7 +261,7 @@ class TestConfigDlg : public QObject {
 
     void saveInPppModeNeedsAUserName() {
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             c->field(User)->clear();
             QVERIFY(!enabled(c, Save));
@@ -280,7 +280,7 @@ class TestConfigDlg : public QObject {
     // emptying both account fields enables it again, the mode staying PPP.
     void accountFieldsSwitchToPpp() {
         ConfigRig rig(varn::LoginMode::Terminal);
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             QVERIFY(enabled(c, LoginScriptButton));
             QTest::keyClicks(c->field(User), "u");
@@ -306,7 +306,7 @@ class TestConfigDlg : public QObject {
 
     void clearingThePhoneNumberDisablesWhatNeedsIt() {
         ConfigRig rig(varn::LoginMode::Terminal);
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             c->field(Phone)->clear();
             QVERIFY(!enabled(c, Save) && !enabled(c, Verify) && !enabled(c, LoginScriptButton));
@@ -320,7 +320,7 @@ class TestConfigDlg : public QObject {
 
     void theNameFieldDisablesSaveWhenEmpty() {
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             c->field(Name)->clear();
             QVERIFY(!enabled(c, Save));
@@ -341,7 +341,7 @@ class TestConfigDlg : public QObject {
     void cancelAlwaysSendsRequest14() {
         QFETCH(int, how);
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             if (how == 0) {
                 QTest::mouseClick(c->button(Cancel), Qt::LeftButton);
@@ -368,7 +368,7 @@ class TestConfigDlg : public QObject {
         ConfigRig rig;
         rig.acknowledgesWrite = answered;
         const int six[] = {Save, Cancel, Advance, Verify, LoginScriptButton, SetPassword};
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             retype(c->field(Name), "Renamed");
             QTest::mouseClick(c->button(Save), Qt::LeftButton);
@@ -437,7 +437,7 @@ class TestConfigDlg : public QObject {
         auto finish = [&](SetupDialog* editor) {
             ok ? editor->button(1)->click() : editor->button(2)->click();
         };
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             std::optional<ModalScript> editor;
             if (button == Advance) {
@@ -466,7 +466,7 @@ class TestConfigDlg : public QObject {
     void verifySettingStoresWhatTheSelfTestDials() {
         ConfigRig rig;
         rig.config.setPppPassword("abcdefghijklmnopqrstuvwxy");
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             retype(c->field(Phone), "5550199");
             retype(c->field(User), "other");
@@ -499,7 +499,7 @@ class TestConfigDlg : public QObject {
     void verifySettingEnablesSaveUnlessTheSelfTestWasCancelled() {
         QFETCH(int, result);
         ConfigRig rig;
-        CConfigDlg dlg(rig.link);
+        CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             SelfTestWatch watch(result);
             QTest::mouseClick(c->button(Verify), Qt::LeftButton);
@@ -511,7 +511,7 @@ class TestConfigDlg : public QObject {
 
     void verifySettingWithoutMemorySkipsTheSelfTest() {
         ConfigRig rig;
-        NoMemoryConfigDlg dlg(rig.link);
+        NoMemoryConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             SelfTestWatch watch(QDialog::Accepted);
             retype(c->field(Phone), "5550199");

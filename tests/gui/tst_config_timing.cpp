@@ -78,17 +78,15 @@ class TestConfigTiming : public QObject {
 
     void aPasswordIsAlwaysAskedFor() {
         QFETCH(int, delay);
-        simlaunch::SimProcess sim;
-        QTemporaryFile scenario;
-        const QString error =
-            startSimulator(sim, scenario, kScenario, {"--delay", std::to_string(delay)});
-        auto stop = qScopeGuard([&] { simlaunch::stopSimulator(sim); });
+        SimulatorFixture sim;
+        const QString error = sim.start(kScenario, {"--delay", std::to_string(delay)});
         QVERIFY2(error.isEmpty(), qPrintable(error));
 
         LoopbackUtility utility(sim.port);
         MessageRecorder messages;
         DialogLog dialogs(utility.config);
-        CDeviceListDlg dlg(utility.link, utility.state, utility.access);
+        CDeviceListDlg dlg(utility.link, utility.config, utility.test, utility.state, utility.ui,
+                           utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             auto swept = [&] {

@@ -14,18 +14,16 @@ namespace {
 // A link whose row 0 names the appliance being moved.
 struct MoverRig : LinkRig {
     MoverRig() {
-        const char row[] = "MOVER        \t10.0.0.5";
-        std::memset(link.devices.rows[0], ' ', varn::kRowWidth);
-        std::memcpy(link.devices.rows[0], row, sizeof row - 1);
-        link.devices.deviceCount = 1;
-        link.devices.selectedIndex = 0;
-        link.targetAddress = addr(10, 0, 0, 5);
+        const Bytes found = discoveryReply("MOVER", addr(10, 0, 0, 5));
+        link.handleDatagram(found.data(), found.size());
+        link.chooseDevice(0);
+        link.setTargetAddress(addr(10, 0, 0, 5));
     }
 };
 
 struct IpRig : MoverRig {
     MessageRecorder messages;
-    CDeviceIpDlg dlg{link};
+    CDeviceIpDlg dlg{link, config};
 };
 
 // Types as a user does: each key goes to whichever field has the focus then.
@@ -159,7 +157,7 @@ class TestDeviceIp : public QObject {
                                                           : "LAN IP Address is failed to save !"});
         QCOMPARE(rig.messages.icons.front(), QMessageBox::Information);
         QCOMPARE(rig.config.lanIpAddress(), addr(192, 168, 1, 77));
-        QCOMPARE(rig.link.targetAddress, varn::kBroadcastAddress);
+        QCOMPARE(rig.link.targetAddress(), varn::kBroadcastAddress);
     }
 
     // A field emptied while the answer is awaited fails the closing check: the

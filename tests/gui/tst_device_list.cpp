@@ -38,7 +38,7 @@ void answerDiscovery(AnsweringPort& port, std::vector<Bytes> replies) {
 
 // A Device List over the rig, with a healthy endpoint.
 struct ListRig : LinkRig {
-    CDeviceListDlg dlg{link, state, healthyEndpoint()};
+    CDeviceListDlg dlg{link, config, test, state, ui, healthyEndpoint()};
 
     // Waits for the sweep to end, as its timer ends it.
     static bool sweepEnded(CDeviceListDlg* d) {
@@ -230,7 +230,7 @@ class TestDeviceList : public QObject {
             QVERIFY(!d->timers().isActive(CDeviceListDlg::TIMER_RECHECK));
             QCOMPARE(rig.port.count(varn::kDiscover), sweeps);
             QTest::qWait(0);
-            QCOMPARE(rig.link.awaitedReply, 0); // the versions answer still counts
+            QCOMPARE(rig.link.awaitedReply(), 0); // the versions answer still counts
             QVERIFY(d->timers().fire(CDeviceListDlg::TIMER_VERSIONS));
             QCOMPARE(rig.port.count(varn::kVersions), 1);
             QCOMPARE(rig.port.count(varn::kReadConfig), 1);
@@ -269,7 +269,7 @@ class TestDeviceList : public QObject {
             d->list()->setCurrentRow(1);
             d->button(1017)->setFocus();
             rig.state.monitorOpen = true;
-            rig.link.devices.deviceCount = 1;
+            rig.link.clearDevices();
             d->applyPaint();
             QCOMPARE(d->list()->count(), 2);
             QCOMPARE(d->list()->currentRow(), 1);
@@ -330,7 +330,7 @@ class TestDeviceList : public QObject {
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QVERIFY(ListRig::sweepEnded(d));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
-            QCOMPARE(rig.link.targetAddress, appliance.address);
+            QCOMPARE(rig.link.targetAddress(), appliance.address);
             const int timer = versionsAnswered ? CDeviceListDlg::TIMER_READ_CONFIG
                                                : CDeviceListDlg::TIMER_VERSIONS;
             if (versionsAnswered) {
@@ -464,7 +464,8 @@ class TestDeviceList : public QObject {
             QTRY_VERIFY(config.ran());
         };
         for (int opening = 0; opening < 2; ++opening) {
-            CDeviceListDlg dlg(rig.link, rig.state, healthyEndpoint());
+            CDeviceListDlg dlg(rig.link, rig.config, rig.test, rig.state, rig.ui,
+                               healthyEndpoint());
             auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
                 auto login = whenModal<CAdminLoginDlg>([&](CAdminLoginDlg* dialog) {
                     ++logins;
@@ -504,12 +505,12 @@ class TestDeviceList : public QObject {
             QVERIFY(ListRig::sweepEnded(d));
             QTest::mouseClick(d->button(1016), Qt::LeftButton);
             rig.port.deliver(ack(varn::kVersions, 56)); // answers the first query
-            QTRY_COMPARE(rig.link.awaitedReply, 0);
+            QTRY_COMPARE(rig.link.awaitedReply(), 0);
             d->timers().fire(CDeviceListDlg::TIMER_VERSIONS);
-            QCOMPARE(rig.link.awaitedReply, int(varn::kReadConfig));
+            QCOMPARE(rig.link.awaitedReply(), int(varn::kReadConfig));
             rig.port.deliver(ack(varn::kVersions, 56)); // a late answer to a resend
             QTest::qWait(0);
-            QCOMPARE(rig.link.awaitedReply, int(varn::kReadConfig));
+            QCOMPARE(rig.link.awaitedReply(), int(varn::kReadConfig));
             d->timers().fire(CDeviceListDlg::TIMER_READ_CONFIG); // not yet: send again
             QVERIFY(!asked);
             QCOMPARE(rig.port.count(varn::kReadConfig), 2);
@@ -567,7 +568,7 @@ class TestDeviceList : public QObject {
                 return;
             }
             QCOMPARE(messages.texts, QStringList{"LAN IP Address is saved successfully !"});
-            QCOMPARE(rig.link.targetAddress, addr(192, 168, 1, 77));
+            QCOMPARE(rig.link.targetAddress(), addr(192, 168, 1, 77));
             QCOMPARE(rig.port.count(varn::kVersions), 1);
             QCOMPARE(rig.port.count(varn::kSetIpAddress), 1);
             for (const auto& sent : rig.port.sent) {
@@ -612,7 +613,7 @@ class TestDeviceList : public QObject {
                               },
                               [&] { return error; }};
         {
-            CDeviceListDlg dlg(rig.link, rig.state, broken);
+            CDeviceListDlg dlg(rig.link, rig.config, rig.test, rig.state, rig.ui, broken);
             QCOMPARE(dlg.exec(), int(QDialog::Accepted));
             QVERIFY(!dlg.isVisible());
         }
@@ -623,7 +624,7 @@ class TestDeviceList : public QObject {
         QVERIFY(rig.state.endpointOpened);
         QVERIFY(rig.port.sent.empty());
 
-        CDeviceListDlg again(rig.link, rig.state, broken);
+        CDeviceListDlg again(rig.link, rig.config, rig.test, rig.state, rig.ui, broken);
         QCOMPARE(again.exec(), int(QDialog::Accepted));
         QCOMPARE(opens, 1);
         QCOMPARE(messages.texts.size(), 1);

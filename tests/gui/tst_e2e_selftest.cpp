@@ -51,21 +51,20 @@ struct SimLink : LoopbackUtility {
     // Device List does before the configuration dialog opens.
     void readConfigOf(const std::string& name) {
         QCOMPARE(endpoint.openEndpoint(&watcher), 0);
-        link.devices.clear();
+        link.clearDevices();
         link.sendRequest(varn::kDiscover);
-        QTRY_COMPARE_WITH_TIMEOUT(link.devices.deviceCount, kAppliances, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.devices().deviceCount(), kAppliances, 3000);
         int row = -1;
-        for (int i = 0; i < link.devices.deviceCount; ++i) {
-            if (link.devices.nameField(i).starts_with(name + " ")) {
+        for (int i = 0; i < link.devices().deviceCount(); ++i) {
+            if (std::string(link.devices().entry(i).name.data(), 12).starts_with(name + " ")) {
                 row = i;
             }
         }
         QVERIFY(row >= 0);
-        link.devices.selectedIndex = row;
-        const std::string address = link.devices.addressText(row);
-        link.targetAddress = varn::parseDotted(address.c_str(), address.size());
+        link.chooseDevice(row);
+        link.setTargetAddress(link.devices().entry(row).address);
         link.sendRequest(varn::kReadConfig);
-        QTRY_VERIFY_WITH_TIMEOUT(link.configReceived, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(link.configReceived(), 3000);
         QCOMPARE(config.deviceName(), name);
     }
 };
@@ -94,7 +93,7 @@ int runSelfTest(SimLink& rig, std::function<void(CPracticeDlg*)> body) {
     if (!rig.selfTest.obtainTerminalText()) {
         return -2;
     }
-    CPracticeDlg dlg(rig.link);
+    CPracticeDlg dlg(rig.link, rig.test);
     auto script = whenModal<CPracticeDlg>(std::move(body));
     const int result = dlg.exec();
     rig.selfTest.releaseTerminalText();
@@ -106,15 +105,13 @@ int runSelfTest(SimLink& rig, std::function<void(CPracticeDlg*)> body) {
 class TestEndToEndSelfTest : public QObject {
     Q_OBJECT
 
-    simlaunch::SimProcess sim;
-    QTemporaryFile scenario;
+    SimulatorFixture sim;
 
   private slots:
     void initTestCase() {
-        const QString error = startSimulator(sim, scenario, kScenario);
+        const QString error = sim.start(kScenario);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
-    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void pppIspLogsInAndTheTestEndsReady() {
         SimLink rig(sim.port);
@@ -142,7 +139,7 @@ class TestEndToEndSelfTest : public QObject {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("PPP Error - PAP Invalid Password !"),
                                       5000);
             // The hang-up is acknowledged, and nothing more comes.
-            QTRY_COMPARE_WITH_TIMEOUT(rig.link.awaitedReply, std::uint8_t(0), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.link.awaitedReply(), std::uint8_t(0), 2000);
             QTest::qWait(300);
             QCOMPARE(progress(d), QString("PPP Error - PAP Invalid Password !"));
             QVERIFY(!d->button(1)->isEnabled());
@@ -193,10 +190,10 @@ class TestEndToEndSelfTest : public QObject {
         // Saved and read back, the appliance has the script.
         const varn::DeviceConfig recorded = rig.config;
         rig.link.sendRequest(varn::kWriteConfig);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.link.awaitedReply, std::uint8_t(0), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.link.awaitedReply(), std::uint8_t(0), 2000);
         rig.config = varn::DeviceConfig();
         rig.link.sendRequest(varn::kReadConfig);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived(), 2000);
         QVERIFY(rig.config == recorded);
     }
 
@@ -206,7 +203,7 @@ class TestEndToEndSelfTest : public QObject {
     void verifySettingRecordsAScriptThatTheEditorShowsAndSaveWrites() {
         SimLink rig(sim.port);
         rig.readConfigOf("Text-Script");
-        CConfigDlg config(rig.link);
+        CConfigDlg config(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
             auto selfTest = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
                 auto terminal = whenModal<CLoginTerminalDlg>(typeTheLogin, 8000);
@@ -238,7 +235,7 @@ class TestEndToEndSelfTest : public QObject {
         const varn::DeviceConfig saved = rig.config;
         rig.config = varn::DeviceConfig();
         rig.link.sendRequest(varn::kReadConfig);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.link.configReceived(), 2000);
         QVERIFY(rig.config == saved);
         QCOMPARE(rig.config.scriptPrompt(1), std::string("ssword: "));
         QCOMPARE(rig.config.scriptResponse(1), std::string("pw1234"));

@@ -47,15 +47,13 @@ bool sweepEndedWith(CDeviceListDlg* d, int count) {
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
-    simlaunch::SimProcess sim;
-    QTemporaryFile scenario;
+    SimulatorFixture sim;
 
   private slots:
     void initTestCase() {
-        const QString error = startSimulator(sim, scenario, kScenario);
+        const QString error = sim.start(kScenario);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
-    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void discoverConfigureMonitorAndMove() {
         LoopbackUtility utility(sim.port);
@@ -63,7 +61,8 @@ class TestEndToEnd : public QObject {
         varn::Link& link = utility.link;
         MessageRecorder messages;
 
-        CDeviceListDlg dlg(link, utility.state, utility.access);
+        CDeviceListDlg dlg(link, utility.config, utility.test, utility.state, utility.ui,
+                           utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             QTRY_VERIFY_WITH_TIMEOUT(list->count() == 3 && d->button(1016)->isEnabled(), 5000);
@@ -101,7 +100,7 @@ class TestEndToEnd : public QObject {
             auto configure = whenModal<CConfigDlg>([&](CConfigDlg* c) {
                 QCOMPARE(config.deviceName(), std::string("E2E-Office"));
                 QCOMPARE(config.lanIpAddress(), addr(127, 0, 0, 2));
-                QVERIFY(link.proxyFirmwareVersion[0] != '\0');
+                QVERIFY(link.proxyFirmwareVersion()[0] != '\0');
                 // Save, once something was typed; the appliance acknowledges it.
                 retype(c->field(1010), "E2E-Office");
                 QTest::mouseClick(c->button(1050), Qt::LeftButton);
@@ -138,7 +137,7 @@ class TestEndToEnd : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(moved.ran(), 6000);
             QVERIFY2(messages.texts.contains("LAN IP Address is saved successfully !"),
                      qPrintable(messages.texts.join(" | ")));
-            QCOMPARE(link.targetAddress, addr(127, 0, 0, 9));
+            QCOMPARE(link.targetAddress(), addr(127, 0, 0, 9));
             // The next sweep lists it at its new address.
             QTRY_VERIFY_WITH_TIMEOUT(
                 rowOf(list, "E2E-Far") >= 0 &&
@@ -160,7 +159,8 @@ class TestEndToEnd : public QObject {
         LoopbackUtility utility(sim.port);
         MessageRecorder messages;
         varn::DeviceConfig served, stored;
-        CDeviceListDlg dlg(utility.link, utility.state, utility.access);
+        CDeviceListDlg dlg(utility.link, utility.config, utility.test, utility.state, utility.ui,
+                           utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QTRY_VERIFY_WITH_TIMEOUT(sweepEndedWith(d, 3), 5000);
             auto edit = whenModal<CConfigDlg>([&](CConfigDlg* c) {

@@ -51,20 +51,19 @@ QStringList rows(QListWidget* list) {
 class TestHostileTraffic : public QObject {
     Q_OBJECT
 
-    simlaunch::SimProcess sim;
-    QTemporaryFile scenario;
+    SimulatorFixture sim;
 
   private slots:
     void initTestCase() {
-        const QString error = startSimulator(sim, scenario, nullptr);
+        const QString error = sim.start(nullptr);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
-    void cleanupTestCase() { simlaunch::stopSimulator(sim); }
 
     void floodWhileTheDeviceListIsOpen() {
         LoopbackUtility utility(sim.port);
         MessageRecorder messages;
-        CDeviceListDlg dlg(utility.link, utility.state, utility.access);
+        CDeviceListDlg dlg(utility.link, utility.config, utility.test, utility.state, utility.ui,
+                           utility.access);
         auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
             QListWidget* list = d->list();
             QTRY_VERIFY_WITH_TIMEOUT(

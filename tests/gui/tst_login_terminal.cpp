@@ -20,10 +20,10 @@ namespace {
 // The state a terminal login starts from: text came after a dial.
 struct TerminalRig : LinkRig {
     MessageRecorder messages;
-    CLoginTerminalDlg dlg{link};
+    CLoginTerminalDlg dlg{test};
 
     TerminalRig() {
-        link.targetAddress = addr(192, 168, 1, 20);
+        link.setTargetAddress(addr(192, 168, 1, 20));
         selfTest.obtainTerminalText();
         selfTest.running = true;
         selfTest.loginKind = varn::kLoginTerminal;

@@ -29,7 +29,7 @@ varn::EndpointSettings loopbackSettings() {
 struct FrameRig : guitest::LinkRig {
     varn::UdpEndpoint endpoint{loopbackSettings(), ui};
     AppState app;
-    CMainFrame frame{SetupContext{endpoint, link, state, app}};
+    CMainFrame frame{SetupContext{endpoint, link, config, test, state, app, ui}};
 
     bool show() {
         frame.show();
@@ -165,15 +165,14 @@ class TestMainFrame : public QObject {
         SocketPort port;
         port.fd = in;
         varn::DeviceConfig config;
-        varn::SelfTestState selfTest;
         varn::SilentUserInterface ui;
-        varn::Link link(port, config, selfTest, ui);
+        varn::Link link(port, config, ui);
         dispatchWaitingReplies(link, in);
-        QCOMPARE(link.devices.deviceCount, kRepliesPerNotification);
+        QCOMPARE(link.devices().deviceCount(), kRepliesPerNotification);
         dispatchWaitingReplies(link, in);
-        QCOMPARE(link.devices.deviceCount, 40);
+        QCOMPARE(link.devices().deviceCount(), 40);
         dispatchWaitingReplies(link, in); // nothing waits: nothing happens
-        QCOMPARE(link.devices.deviceCount, 40);
+        QCOMPARE(link.devices().deviceCount(), 40);
     }
 };
 

@@ -21,7 +21,7 @@ struct SelfTestRig : LinkRig {
     varn::DeviceConfig original;
 
     SelfTestRig() {
-        link.targetAddress = addr(192, 168, 1, 20);
+        link.setTargetAddress(addr(192, 168, 1, 20));
         config.setDeviceName("AP");
         config.setPhoneNumber("5551234");
         config.setLoginMode(varn::LoginMode::Ppp);
@@ -84,7 +84,7 @@ class TestSelfTest : public QObject {
     // are unanswered, and dials only after both were answered.
     void hangsUpThenHandsOverTheAccountThenDials() {
         SelfTestRig rig;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             QCOMPARE(d->windowTitle(), QString("Configuration - User Practicing"));
             QCOMPARE(progress(d), QString());
@@ -137,7 +137,7 @@ class TestSelfTest : public QObject {
         SelfTestRig rig;
         rig.config.setLoginMode(varn::LoginMode::Terminal);
         TerminalWatch terminals;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
             rig.dispatch(resultReply(varn::kDial, 0));
@@ -192,7 +192,7 @@ class TestSelfTest : public QObject {
         QFETCH(int, code);
         QFETCH(QString, text);
         SelfTestRig rig;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
             if (stage == varn::kLogin) {
@@ -216,7 +216,7 @@ class TestSelfTest : public QObject {
     // the test stays on its stage; the test's Cancel restores the whole block.
     void cancelRestoresTheBlockAndDiscardsTheRecordedScript() {
         SelfTestRig rig;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
             rig.dispatch(resultReply(varn::kDial, 0));
@@ -243,7 +243,7 @@ class TestSelfTest : public QObject {
     // with kind 1 and OK keeps the recorded script.
     void terminalLoginClosesItselfWhenPppStarts() {
         SelfTestRig rig;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             reachDial(rig, d);
             rig.dispatch(resultReply(varn::kDial, 0));
@@ -275,7 +275,7 @@ class TestSelfTest : public QObject {
     void anEarlierTestsSuccessDoesNotCarryOver() {
         SelfTestRig rig;
         rig.selfTest.hangupAfterSuccess = true;
-        CPracticeDlg dlg(rig.link);
+        CPracticeDlg dlg(rig.link, rig.test);
         auto script = whenModal<CPracticeDlg>([&](CPracticeDlg* d) {
             rig.dispatch(ack(varn::kHangUp));
             QCOMPARE(progress(d), QString());

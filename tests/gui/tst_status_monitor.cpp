@@ -22,9 +22,13 @@ class TestStatusMonitor : public QObject {
   private slots:
     void pollsAtOnceThenEveryThreeSeconds() {
         MonitorRig rig;
-        rig.link.monitor.monitorCount = 7; // the table starts empty each time
+        for (int i = 0; i < 7; ++i) { // the table starts empty each time
+            const Bytes row = statusReply("OLD" + std::to_string(i), 0);
+            rig.link.handleDatagram(row.data(), row.size());
+        }
+        QCOMPARE(rig.link.monitor().monitorCount(), 7);
         auto script = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
-            QCOMPARE(rig.link.monitor.monitorCount, 0);
+            QCOMPARE(rig.link.monitor().monitorCount(), 0);
             QVERIFY(rig.state.monitorOpen);
             QCOMPARE(rig.port.sentTypes(), std::vector<int>{varn::kStatusPoll});
             QCOMPARE(rig.port.sent.front().address, varn::kBroadcastAddress);
@@ -43,7 +47,10 @@ class TestStatusMonitor : public QObject {
     // when it answers; rows beyond the last discovery's count keep their state.
     void silentAppliancesReadUnknownWithinTheDiscoveredRows() {
         MonitorRig rig;
-        rig.link.devices.deviceCount = 2;
+        for (const char* name : {"ALPHA", "BETA"}) {
+            const Bytes found = discoveryReply(name, addr(192, 168, 1, 30));
+            rig.link.handleDatagram(found.data(), found.size());
+        }
         bool silent = false;
         rig.port.answer = [&](const varn::fakes::SentDatagram&) {
             std::vector<Bytes> out{statusReply("ALPHA", 0)};
@@ -80,7 +87,8 @@ class TestStatusMonitor : public QObject {
             QVERIFY(line(list, 2).contains("\t9600"));
 
             rig.port.deliver(statusReply("BRAVO", 5, addr(203, 0, 113, 9), 28800));
-            QTRY_VERIFY(rig.link.monitor.rowText(1).find("ISP Connected") != std::string::npos);
+            QTRY_VERIFY(rig.link.monitor().entry(1).rowText().find("ISP Connected") !=
+                        std::string::npos);
             d->update(); // any paint shows the table as it is
             QTRY_VERIFY(line(list, 1).startsWith("BRAVO        \tISP Connected"));
             QVERIFY(rig.state.monitorOpen);

@@ -19,7 +19,7 @@ namespace {
 struct ViewRig : LinkRig {
     varn::UdpEndpoint endpoint{varn::EndpointSettings{}, ui};
     AppState app;
-    SetupContext context{endpoint, link, state, app};
+    SetupContext context{endpoint, link, config, test, state, app, ui};
 };
 } // namespace
 

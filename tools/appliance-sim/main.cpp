@@ -4,6 +4,7 @@
 
 #include "scenario.h"
 #include "server.h"
+#include "stop_signals.h"
 
 #include <cerrno>
 #include <csignal>
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void onSignal(int) {
-    stopRequested = 1;
-}
 
 const char kUsage[] =
     "Usage: appliance-sim [options]\n"
@@ -198,11 +193,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    stopsignals::install();
     std::signal(SIGPIPE, SIG_IGN);
 
     // The first line tells a launcher the port; the rest is for people.
@@ -218,7 +209,7 @@ int main(int argc, char** argv) {
         std::fflush(log);
     }
 
-    int rc = server.run(stopRequested);
+    int rc = server.run(stopsignals::stopSeen);
     if (log != stdout)
         std::fclose(log);
     return rc;

@@ -5,6 +5,7 @@
 // seconds and prints what the utility found.
 
 #include "gui/app/app_main.h"
+#include "link/device_state.h"
 #include "link/link.h"
 #include "protocol/wire.h"
 
@@ -120,35 +121,21 @@ std::string findSimulator() {
     return {};
 }
 
-// "VARN-Office  \t127.0.0.2 ...\tReady  ..." -> its three columns, trimmed.
-std::vector<std::string> columns(const std::string& row) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= row.size()) {
-        std::size_t tab = row.find('\t', start);
-        std::string cell = row.substr(start, tab == std::string::npos ? tab : tab - start);
-        std::size_t last = cell.find_last_not_of(' ');
-        out.push_back(last == std::string::npos ? std::string() : cell.substr(0, last + 1));
-        if (tab == std::string::npos)
-            break;
-        start = tab + 1;
-    }
-    return out;
-}
-
 int reportFindings(const varn::Link& link) {
-    const varn::DeviceTable& devices = link.devices;
-    if (devices.deviceCount == 0) {
+    const varn::DeviceTable& devices = link.devices();
+    if (devices.deviceCount() == 0) {
         std::printf("varn-demo: the utility found no appliance.\n");
         return 1;
     }
-    std::printf("varn-demo: the utility found %d appliance%s:\n", int(devices.deviceCount),
-                devices.deviceCount == 1 ? "" : "s");
+    std::printf("varn-demo: the utility found %d appliance%s:\n", devices.deviceCount(),
+                devices.deviceCount() == 1 ? "" : "s");
     std::printf("  %-14s %-16s %s\n", "Name", "LAN address", "State");
-    for (int i = 0; i < devices.deviceCount; ++i) {
-        std::vector<std::string> c = columns(devices.rowText(i));
-        c.resize(3);
-        std::printf("  %-14s %-16s %s\n", c[0].c_str(), c[1].c_str(), c[2].c_str());
+    for (int i = 0; i < devices.deviceCount(); ++i) {
+        const varn::DeviceEntry& e = devices.entry(i);
+        std::string state = varn::listStateName(e.state);
+        state.erase(state.find_last_not_of(' ') + 1);
+        std::printf("  %-14s %-16s %s\n", e.nameText().c_str(), varn::dottedText(e.address).c_str(),
+                    state.c_str());
     }
     return 0;
 }

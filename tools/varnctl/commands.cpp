@@ -2,6 +2,8 @@
 
 #include "backup.h"
 #include "cli.h"
+#include "devices/config_chain.h"
+#include "devices/devices_state.h"
 #include "devices/login_check.h"
 #include "devices/password_cache.h"
 #include "devices/same_network.h"
@@ -13,6 +15,7 @@
 #include "protocol/wire.h"
 #include "session.h"
 #include "terminal.h"
+#include "texts.h"
 
 #include <cerrno>
 #include <chrono>
@@ -37,10 +40,6 @@ void say(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     std::fflush(stdout);
 }
-
-const char kChainFailed[] = "Get Configuration of selected device failed, check if connection "
-                            "was lost or IP Address need be set";
-const char kNotSaved[] = "No Reponse from device, configuration may be not successfully saved !";
 
 // The whole of a small file; false with the reason in *error.
 bool readSmallFile(const std::string& path, std::size_t limit, std::string& text,
@@ -143,35 +142,26 @@ class Runner {
     int login(const std::optional<std::string>& filePassword);
     int readAndLogIn(const std::optional<std::string>& filePassword);
     int passwordFromFile(std::optional<std::string>& password);
-    std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress) + ")"; }
+    std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress()) + ")"; }
 
     const Options& o_;
     ConsoleUi ui_;
     Session session_;
 };
 
-// The appliance NAME becomes row selectedIndex of the device table (the
-// requests that name an appliance take its name and address from there) and
-// the target of unicasts.
+// The appliance NAME becomes the chosen appliance (the requests that name an
+// appliance take its name and address from there) and the target of unicasts.
 int Runner::chooseAppliance() {
-    varn::DeviceTable& devices = link().devices;
-    std::uint8_t name12[varn::DeviceTable::kNameWidth] = {};
-    std::memcpy(name12, o_.name.data(), o_.name.size());
-    char shown[varn::DeviceTable::kNameWidth];
-    varn::shownName(name12, shown);
-
+    const varn::ShownName wanted = varn::shownName(o_.name);
     if (o_.address) {
-        devices.clear();
-        devices.buildRow(0, shown, *o_.address, varn::kStateIdle);
-        devices.deviceCount = 1;
-        devices.selectedIndex = 0;
+        link().chooseDevice(varn::DeviceEntry{wanted, *o_.address, varn::kStateIdle});
     } else {
         if (!session_.sweep(varn::kDiscoveryInterval))
             return fail(kExitCancelled, "interrupted");
-        const std::string wanted(shown, sizeof shown);
+        const varn::DeviceTable& devices = link().devices();
         std::vector<int> matches;
-        for (int i = 0; i < devices.deviceCount; ++i)
-            if (devices.nameField(i) == wanted)
+        for (int i = 0; i < devices.deviceCount(); ++i)
+            if (devices.entry(i).name == wanted)
                 matches.push_back(i);
         if (matches.empty())
             return fail(kExitNoAnswer,
@@ -179,21 +169,21 @@ int Runner::chooseAppliance() {
         if (matches.size() > 1) {
             std::string addresses;
             for (int i : matches)
-                addresses += (addresses.empty() ? "" : ", ") + devices.addressText(i);
+                addresses +=
+                    (addresses.empty() ? "" : ", ") + varn::dottedText(devices.entry(i).address);
             return fail(kExitBadInput, std::to_string(matches.size()) + " appliances are named \"" +
                                            o_.name + "\" (" + addresses +
                                            "); choose one with --address");
         }
-        devices.selectedIndex = matches[0];
+        link().chooseDevice(matches[0]);
     }
-    const std::string address = devices.addressText(devices.selectedIndex);
-    link().targetAddress = varn::parseDotted(address.c_str(), address.size());
+    link().setTargetAddress(link().chosenDevice().address);
     return kExitOk;
 }
 
 // Unicasts reach only an appliance on this PC's classful network.
 int Runner::checkReachable() {
-    const std::uint32_t targetAddress = link().targetAddress;
+    const std::uint32_t targetAddress = link().targetAddress();
     std::uint32_t local = sourceAddressFor(targetAddress, o_.endpoint.devicePort);
     if (local == 0)
         local = session_.endpoint().localAddress;
@@ -213,13 +203,13 @@ int Runner::readConfiguration() {
         return rc;
     if (int rc = checkReachable(); rc != kExitOk)
         return rc;
-    for (varn::PollPlan plan : {varn::versionsPlan(), varn::readConfigPlan()}) {
+    for (varn::PollPlan plan : varn::ConfigChain::readPlans()) {
         switch (session_.await(std::move(plan))) {
         case Session::Wait::Answered:
             break;
         case Session::Wait::GaveUp:
-            return fail(kExitNoAnswer,
-                        std::string(kChainFailed) + " (" + target() + " did not answer)");
+            return fail(kExitNoAnswer, std::string(varn::texts::kChainFailed) + " (" + target() +
+                                           " did not answer)");
         case Session::Wait::Interrupted:
             return fail(kExitCancelled, "interrupted");
         }
@@ -291,7 +281,7 @@ int Runner::discover() {
                 return fail(kExitFailure, i.name + ": " + error);
             if (!sweep.sweep(o_.timeoutMs))
                 return fail(kExitCancelled, "interrupted");
-            for (DeviceRow& row : deviceRows(sweep.link().devices, i.name))
+            for (DeviceRow& row : deviceRows(sweep.link().devices(), i.name))
                 rows.push_back(std::move(row));
         }
     } else {
@@ -299,7 +289,7 @@ int Runner::discover() {
             return rc;
         if (!session_.sweep(o_.timeoutMs))
             return fail(kExitCancelled, "interrupted");
-        rows = deviceRows(link().devices, "");
+        rows = deviceRows(link().devices(), "");
     }
     say(o_.json ? devicesJson(rows, o_.allInterfaces) : devicesTable(rows, o_.allInterfaces));
     if (rows.empty())
@@ -310,14 +300,13 @@ int Runner::discover() {
 int Runner::status() {
     if (int rc = open(); rc != kExitOk)
         return rc;
-    varn::MonitorTable& monitor = link().monitor;
-    monitor.monitorCount = 0;
+    link().clearMonitor();
     link().sendRequest(varn::kStatusPoll);
     int wait = varn::kStatusFirstRefresh;
     for (bool first = true;; first = false) {
         if (!session_.pump(wait))
             return o_.watch ? kExitOk : fail(kExitCancelled, "interrupted"); // Ctrl-C ends watching
-        const std::vector<varn::MonitorColumns> rows = statusRows(monitor);
+        const std::vector<varn::MonitorColumns> rows = statusRows(link().monitor());
         if (o_.json) {
             say(statusJson(rows));
         } else {
@@ -329,7 +318,7 @@ int Runner::status() {
             return rows.empty() ? fail(kExitNoAnswer, "no appliance answered the status poll")
                                 : kExitOk;
         // Until its next answer, each appliance seen so far reads "Unknown".
-        varn::markMonitorUnknown(monitor, monitor.monitorCount);
+        link().markMonitorUnknown(link().monitor().monitorCount());
         link().sendRequest(varn::kStatusPoll);
         wait = varn::kStatusRefreshInterval;
     }
@@ -344,8 +333,8 @@ int Runner::configGet() {
 
     Backup backup;
     backup.block = session_.config();
-    backup.source = {backup.block.deviceName(), varn::dottedText(link().targetAddress),
-                     link().proxyFirmwareVersion, utcNow()};
+    backup.source = {backup.block.deviceName(), varn::dottedText(link().targetAddress()),
+                     link().proxyFirmwareVersion(), utcNow()};
     const std::string text = writeBackup(backup);
     if (o_.outputFile.empty() || o_.outputFile == "-") {
         say(text);
@@ -399,18 +388,19 @@ int Runner::configPut() {
     // As the Device List and the Configuration dialog do it: begin, save and
     // wait for the acknowledgement, then reset; on any failure the appliance is
     // told to abandon the configuration.
+    varn::DevicesState chainState;
+    varn::ConfigChain chain(link(), session_.config(), chainState);
     auto abandon = [&](int status, const std::string& why) {
-        session_.config() = present;
-        link().sendRequest(varn::kAbandonConfig);
+        chain.abandon();
         return fail(status, why + "; " + target() + " was told to abandon the configuration");
     };
-    link().sendRequest(varn::kBeginConfig);
+    chain.begin();
     session_.config() = read.backup->block;
     switch (session_.await(varn::saveConfigPlan())) {
     case Session::Wait::Answered:
         break;
     case Session::Wait::GaveUp:
-        ui_.showMessage(kNotSaved, varn::MessageIcon::Information);
+        ui_.showMessage(varn::texts::kNotSaved, varn::MessageIcon::Information);
         return abandon(kExitNoAnswer, "the configuration was not confirmed");
     case Session::Wait::Interrupted:
         return abandon(kExitCancelled, "interrupted while saving");
@@ -440,11 +430,11 @@ int Runner::setIp() {
         break;
     case Session::Wait::GaveUp:
         return fail(kExitNoAnswer,
-                    "LAN IP Address is failed to save ! (" + name + " did not answer)");
+                    std::string(varn::texts::kAddressNotSaved) + " (" + name + " did not answer)");
     case Session::Wait::Interrupted:
         return fail(kExitCancelled, "interrupted");
     }
-    say("LAN IP Address is saved successfully ! " + o_.name + " moves to " +
+    say(std::string(varn::texts::kAddressSaved) + " " + o_.name + " moves to " +
         varn::dottedText(o_.newAddress) + ".\n");
     const std::uint32_t local = sourceAddressFor(o_.newAddress, o_.endpoint.devicePort);
     if (local != 0 && !varn::sameNetwork(o_.newAddress, local))

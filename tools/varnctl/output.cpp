@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "link/device_state.h"
+#include "protocol/wire.h"
 #include "text.h"
 
 #include <nlohmann/json.hpp>
@@ -21,28 +23,27 @@ std::string lower(std::string text) {
 
 std::vector<DeviceRow> deviceRows(const varn::DeviceTable& table, const std::string& interface) {
     std::vector<DeviceRow> rows;
-    const int count = std::clamp(table.deviceCount, 0, varn::kTableRows);
-    for (int i = 0; i < count; ++i) {
-        const std::string text = table.rowText(i);
-        rows.push_back({interface, trimBlanks(table.nameField(i)), table.addressText(i),
-                        trimBlanks(text.substr(varn::DeviceTable::kStateColumn))});
+    for (int i = 0; i < table.deviceCount(); ++i) {
+        const varn::DeviceEntry& e = table.entry(i);
+        rows.push_back({interface, trimBlanks(e.nameText()), varn::dottedText(e.address),
+                        trimBlanks(varn::listStateName(e.state))});
     }
     return rows;
 }
 
 std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
-    std::vector<std::string> texts;
-    const int count = std::clamp(table.monitorCount, 0, varn::kTableRows);
-    texts.reserve(std::size_t(count));
-    for (int i = 0; i < count; ++i)
-        texts.push_back(table.rowText(i));
-    std::stable_sort(texts.begin(), texts.end(), [](const std::string& a, const std::string& b) {
-        return lower(a) < lower(b);
-    });
+    // In the Status Monitor's order: its lines sorted by their text, whatever the case.
+    std::vector<const varn::MonitorEntry*> entries;
+    for (int i = 0; i < table.monitorCount(); ++i)
+        entries.push_back(&table.entry(i));
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const varn::MonitorEntry* a, const varn::MonitorEntry* b) {
+                         return lower(a->rowText()) < lower(b->rowText());
+                     });
     std::vector<varn::MonitorColumns> rows;
-    rows.reserve(texts.size());
-    for (const std::string& t : texts)
-        rows.push_back(varn::splitMonitorRow(t));
+    rows.reserve(entries.size());
+    for (const varn::MonitorEntry* e : entries)
+        rows.push_back(e->columns());
     return rows;
 }
 

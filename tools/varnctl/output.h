@@ -1,8 +1,8 @@
 #pragma once
 // What discover and status print: tables for people, JSON for scripts.
 
-#include "link/device_state.h"
 #include "link/device_table.h"
+#include "link/monitor_table.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 #include "session.h"
 
+#include "link/discovery_sweep.h"
 #include "link/request_plans.h"
+#include "stop_signals.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,12 +14,6 @@
 namespace varnctl {
 
 namespace {
-
-volatile std::sig_atomic_t interruptSeen = 0;
-
-void onInterrupt(int) {
-    interruptSeen = 1;
-}
 
 using Clock = std::chrono::steady_clock;
 
@@ -36,20 +32,15 @@ void ConsoleUi::showMessage(const std::string& text, varn::MessageIcon) {
 }
 
 void installInterruptHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: poll() and read() return at once
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    stopsignals::install();
 }
 
 bool interrupted() {
-    return interruptSeen != 0;
+    return stopsignals::requested();
 }
 
 Session::Session(const varn::EndpointSettings& settings, varn::UserInterface& ui)
-    : endpoint_(settings, ui), link_(endpoint_, config_, selfTest_, ui) {}
+    : endpoint_(settings, ui), link_(endpoint_, config_, ui) {}
 
 Session::~Session() {
     endpoint_.closeEndpoint();
@@ -102,17 +93,14 @@ Session::Wait Session::await(varn::PollPlan plan) {
 
 bool Session::sweep(int minimumMs) {
     const Clock::time_point start = Clock::now();
-    link_.devices.clear();
-    link_.sendRequest(varn::kDiscover);
+    varn::DiscoverySweep sweep(link_);
+    sweep.start();
     for (;;) {
         if (!pump(varn::kDiscoveryInterval))
             return false;
-        if (link_.newDeviceSeen) {
-            // Someone new answered in the last interval: ask once more.
-            link_.sendRequest(varn::kDiscover);
-            continue;
-        }
-        if (Clock::now() - start >= std::chrono::milliseconds(minimumMs))
+        // Past the sweep's end it keeps listening, and asks again whenever
+        // someone new answered, until minimumMs have passed.
+        if (!sweep.continues() && Clock::now() - start >= std::chrono::milliseconds(minimumMs))
             return true;
     }
 }

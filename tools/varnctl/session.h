@@ -10,7 +10,6 @@
 #include "link/user_interface.h"
 #include "protocol/device_config.h"
 #include "protocol/endpoint.h"
-#include "selftest/selftest_state.h"
 
 #include <cstdint>
 #include <set>
@@ -68,7 +67,6 @@ class Session {
     Watcher watcher_;
     varn::UdpEndpoint endpoint_;
     varn::DeviceConfig config_;
-    varn::SelfTestState selfTest_;
     varn::Link link_;
 };
 

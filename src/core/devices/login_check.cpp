@@ -3,6 +3,7 @@
 #include "devices/password_cache.h"
 #include "link/user_interface.h"
 #include "protocol/device_config.h"
+#include "texts.h"
 
 namespace varn {
 
@@ -22,7 +23,7 @@ int loginCheck(const DeviceConfig& config, PasswordCache& cache, const PasswordP
     if (!prompt(entered))
         return -1;
     if (!passwordMatches(entered, password)) {
-        ui.showMessage("Incorrect Password !", MessageIcon::Warning);
+        ui.showMessage(texts::kIncorrectPassword, MessageIcon::Warning);
         return -1;
     }
     cache.add(name);

@@ -1,6 +1,11 @@
 #pragma once
-// The appliances found by the last discovery, one ready-made display line each.
+// The appliances found by the last discovery, and the chosen one. Each entry
+// keeps what the discovery reply said; the Device List's line is rendered from
+// it where it is shown.
 
+#include "link/codec.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,38 +15,38 @@ namespace varn {
 inline constexpr int kTableRows = 50;
 inline constexpr std::size_t kRowWidth = 128;
 
-using DisplayRow = char[kRowWidth];
+struct DeviceEntry {
+    ShownName name{};
+    std::uint32_t address = 0; // network order
+    std::uint8_t state = 0;    // as the reply gave it
 
-// An appliance's 12-byte name as the lists show it: the text up to its first NUL,
-// control characters as blanks (a tab or a line end would break the columns),
-// padded with blanks to 12.
-void shownName(const std::uint8_t* name12, char out[12]);
+    // The Device List's line: the name, a blank, a tab, the dotted address, a
+    // tab at column 29 and the state's name, blank-padded to 128 characters.
+    std::string rowText() const;
+    // The name without its padding.
+    std::string nameText() const;
+};
 
-struct DeviceTable {
-    // Columns of a row: name 0..11, space 12, tab 13, address 14..28, tab 29, state 30..
-    static constexpr std::size_t kNameColumn = 0, kNameWidth = 12;
-    static constexpr std::size_t kAddressColumn = 14;
+class DeviceTable {
+  public:
+    // Column of the state's name in a line.
     static constexpr std::size_t kStateColumn = 30;
 
-    DisplayRow rows[kTableRows] = {};
-    std::int32_t deviceCount = 0;
-    std::int32_t selectedIndex = 0;
+    int deviceCount() const { return deviceCount_; }
+    bool inUse(int i) const { return i >= 0 && i < deviceCount_; }
+    // Entry i; a blank entry when i is outside the table.
+    const DeviceEntry& entry(int i) const;
 
-    // The row's text, exactly 128 characters (no terminator inside a row).
-    std::string rowText(int i) const;
-    // Columns 0..11 of the row (the space-padded name field).
-    std::string nameField(int i) const;
-    // The address text from column 14, ending at the first blank or tab.
-    std::string addressText(int i) const;
+    // The entry in use with this name and address; -1 when none.
+    int find(const ShownName& name, std::uint32_t address) const;
+    // Appends an entry; false when all 50 are in use.
+    bool add(const DeviceEntry& entry);
+    // deviceCount := 0; the old entries stay in memory, unused.
+    void clear() { deviceCount_ = 0; }
 
-    // The row in use whose name field is `name` (12 characters as shown) and
-    // whose address text is that of `address`; -1 when none.
-    int find(const char* name, std::uint32_t address) const;
-    // Writes row i: name, tab, dotted address, tab, the state's name.
-    void buildRow(int i, const char* name, std::uint32_t address, std::uint8_t state);
-
-    // deviceCount := 0; the old rows stay in memory, unused.
-    void clear() { deviceCount = 0; }
+  private:
+    std::array<DeviceEntry, kTableRows> entries_{};
+    int deviceCount_ = 0;
 };
 
 } // namespace varn

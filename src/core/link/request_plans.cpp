@@ -11,7 +11,7 @@ PollPlan versionsPlan() {
 
 PollPlan readConfigPlan() {
     PollPlan plan{kReadConfig, 5, 100, 200};
-    plan.answered = [](const Link& l) { return l.awaitedReply == 0 && l.configReceived; };
+    plan.answered = [](const Link& l) { return l.awaitedReply() == 0 && l.configReceived(); };
     return plan;
 }
 

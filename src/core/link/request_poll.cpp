@@ -13,7 +13,7 @@ int RequestPoll::start(PollPlan plan) {
 }
 
 bool RequestPoll::isAnswered() const {
-    return plan_.answered ? plan_.answered(link_) : link_.awaitedReply == 0;
+    return plan_.answered ? plan_.answered(link_) : link_.awaitedReply() == 0;
 }
 
 RequestPoll::Outcome RequestPoll::expire(int* nextWait) {

@@ -1,6 +1,7 @@
 #include "protocol/endpoint.h"
 
 #include "link/user_interface.h"
+#include "texts.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -50,7 +51,7 @@ int learnLocalAddress(const EndpointSettings& settings, UserInterface& ui, std::
     enableBroadcast(fd);
     sockaddr_in probe = socketAddress(settings.probeAddress, settings.devicePort);
     if (connect(fd, reinterpret_cast<sockaddr*>(&probe), sizeof probe) != 0) {
-        ui.showMessage("Connect Call fail !", MessageIcon::Warning);
+        ui.showMessage(texts::kConnectFailed, MessageIcon::Warning);
     }
     sockaddr_in local{};
     socklen_t length = sizeof local;
@@ -156,7 +157,7 @@ int UdpEndpoint::closeEndpoint() {
     int result = 0;
     if (fd_ >= 0) {
         if (close(fd_) != 0 && errno != EINTR) {
-            ui_.showMessage("Can't terminate WinSock DLL", MessageIcon::Warning);
+            ui_.showMessage(texts::kCannotStop, MessageIcon::Warning);
             result = -1;
         }
         fd_ = -1;
@@ -211,7 +212,7 @@ int UdpEndpoint::sendDatagram(const std::uint8_t* buffer, std::size_t length,
     if (endpointReady == 1 && !sendFailureShown_) {
         sendFailureShown_ = true;
         char text[64];
-        std::snprintf(text, sizeof text, "Failed to send datagram out #%d", error);
+        std::snprintf(text, sizeof text, texts::kSendFailed, error);
         ui_.showMessage(text, MessageIcon::Warning);
     }
     return -1;

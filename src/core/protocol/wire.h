@@ -16,7 +16,6 @@ inline constexpr std::size_t kDatagramSize = 1536;
 inline constexpr std::uint16_t kDevicePort = 777;
 inline constexpr std::uint32_t kBroadcastAddress = 0xFFFFFFFFu;
 inline constexpr std::uint8_t kReplyBit = 0x80;
-inline constexpr int kHighestReplyType = 36;
 
 // Request types; the reply to a request carries the same type with kReplyBit set.
 enum RequestType : std::uint8_t {
@@ -37,7 +36,7 @@ enum RequestType : std::uint8_t {
     kStatusPoll = 36,
 };
 
-// Login kinds carried by request 4 and kept in Link::loginKind.
+// Login kinds carried by request 4 and kept in SelfTestState::loginKind.
 inline constexpr std::uint8_t kLoginUndecided = 0xFF;
 inline constexpr std::uint8_t kLoginTerminal = 1;
 inline constexpr std::uint8_t kLoginPpp = 2;

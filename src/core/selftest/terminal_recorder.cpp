@@ -1,6 +1,5 @@
 #include "selftest/terminal_recorder.h"
 
-#include "link/link.h"
 #include "protocol/wire.h"
 #include "selftest/selftest_state.h"
 
@@ -81,6 +80,19 @@ std::string takePrompt(char* text, std::size_t end) {
 
 } // namespace
 
+LoginResponse loginResponse(const SelfTestState& state, const DeviceConfig& config) {
+    if (state.unrecordedLine) {
+        const std::string& line = *state.unrecordedLine;
+        const std::size_t n = std::min<std::size_t>(line.size(), 32);
+        return {std::uint16_t(n), line.substr(0, n)};
+    }
+    const ScriptSpan span = config.scriptSpan(state.scriptSlot);
+    const auto* responses =
+        reinterpret_cast<const char*>(config.data() + DeviceConfig::kScriptResponses);
+    return {std::uint16_t(span.length),
+            std::string(responses + span.begin, std::min<std::size_t>(span.length, 32))};
+}
+
 LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std::string_view line) {
     selfTest.unrecordedLine.reset();
     std::string prompt;
@@ -133,13 +145,6 @@ LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std:
     for (int k = slot + 2; k < int(DeviceConfig::kScriptOffsetCount); ++k)
         offsets[k] = std::max(offsets[k], newEnd);
     return LineRecord::Recorded;
-}
-
-LineRecord enterLine(Link& link, std::string_view line) {
-    const LineRecord r =
-        recordEnteredLine(link.selfTest(), link.config(), line.substr(0, kEnteredLineSize));
-    link.sendRequest(kTerminalResponse);
-    return r;
 }
 
 } // namespace varn

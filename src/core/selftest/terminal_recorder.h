@@ -7,12 +7,12 @@
 #include "protocol/device_config.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace varn {
 
-class Link;
 struct SelfTestState;
 
 // What a line entry takes of the input line.
@@ -36,14 +36,21 @@ enum class LineRecord {
     NoRoomForResponse, // the response would run past the 48-byte area
 };
 
+// What request 5 carries after a line entry: the recorded response of
+// scriptSlot (its length, and at most 32 of its bytes), or the line the script
+// had no room for. Offsets that came from the appliance never make it read
+// outside the response area.
+struct LoginResponse {
+    std::uint16_t length = 0;
+    std::string text;
+};
+LoginResponse loginResponse(const SelfTestState& state, const DeviceConfig& config);
+
 // Records an entered line under the prompt before it: the echo is cut off, the
 // prompt is matched against the four slots (a new slot otherwise) and the line is
 // stored as that slot's response; scriptSlot names the slot. Offsets after the
 // slot are raised to at least its new end, so they never decrease. A line that
 // does not fit is not recorded at all: it is kept as unrecordedLine for request 5.
 LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std::string_view line);
-
-// Line entry: records the first 16 characters of line and sends them (request 5).
-LineRecord enterLine(Link& link, std::string_view line);
 
 } // namespace varn

@@ -7,6 +7,7 @@
 #include "gui/devices/device_list_dlg.h"
 #include "link/link.h"
 #include "protocol/device_config.h"
+#include "selftest/self_test.h"
 #include "selftest/selftest_state.h"
 
 #include <QApplication>
@@ -18,21 +19,23 @@ void runDeviceList(SetupContext& context) {
     AppState& app = context.app;
     EndpointAccess access{[&endpoint, &app] { return endpoint.openEndpoint(app.notifyWindow); },
                           [&endpoint] { return endpoint.socketError; }};
-    CDeviceListDlg dialog(context.link, context.devices, std::move(access));
+    CDeviceListDlg dialog(context.link, context.config, context.selfTest, context.devices,
+                          context.ui, std::move(access));
     dialog.exec();
 }
 
 int runSetup(QApplication& app, const EndpointSettings& settings,
              const std::function<void(const Link&)>& started) {
     // The process's single instances: made here, once, and handed down.
-    SelfTestState selfTest;
-    QtUserInterface ui(selfTest);
+    SelfTestState selfTestState;
+    QtUserInterface ui(selfTestState);
     UdpEndpoint endpoint(settings, ui);
     DeviceConfig config;
-    Link link(endpoint, config, selfTest, ui);
+    Link link(endpoint, config, ui);
+    SelfTest selfTest(link, selfTestState, config, ui);
     DevicesState devices;
     AppState appState;
-    SetupContext context{endpoint, link, devices, appState};
+    SetupContext context{endpoint, link, config, selfTest, devices, appState, ui};
 
     CSetupApp setup(context);
     if (!setup.initInstance()) {

@@ -6,15 +6,21 @@
 
 namespace varn {
 
+class DeviceConfig;
 struct DevicesState;
 class Link;
+class SelfTest;
 class UdpEndpoint;
+class UserInterface;
 
 struct SetupContext {
     UdpEndpoint& endpoint;
     Link& link;
+    DeviceConfig& config;
+    SelfTest& selfTest;
     DevicesState& devices;
     AppState& app;
+    UserInterface& ui;
 };
 
 // Runs the Device List modally on the context's link and state; the endpoint is

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QRegion>
 #include <QStyle>
-#include <QTextOption>
 #include <QWidget>
 
 namespace varn {
@@ -21,39 +20,34 @@ bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event) {
     return !own.isEmpty();
 }
 
-TabStopDelegate::TabStopDelegate(QList<qreal> stops, qreal repeat, QObject* parent)
-    : QStyledItemDelegate(parent), stops_(std::move(stops)) {
-    // A line is at most 128 characters, so a few dozen stops cover any of them.
-    qreal last = stops_.isEmpty() ? 0 : stops_.last();
-    if (repeat > 0) {
-        while (stops_.size() < 64) {
-            last += repeat;
-            stops_.append(last);
-        }
-    }
-}
+ColumnDelegate::ColumnDelegate(QList<int> columns, QObject* parent)
+    : QStyledItemDelegate(parent), columns_(std::move(columns)) {}
 
-void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                            const QModelIndex& index) const {
+void ColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    const QString text = opt.text;
     opt.text.clear();
     const QWidget* widget = opt.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
-    const QRect textRect =
+    const QRect area =
         style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
-    QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
-    textOption.setWrapMode(QTextOption::NoWrap);
-    textOption.setTabArray(stops_);
-    painter->save();
+    const QStringList texts = index.data(kColumnsRole).toStringList();
     const bool selected = (opt.state & QStyle::State_Selected) != 0;
+    painter->save();
     painter->setPen(
         opt.palette.color(QPalette::Normal, selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(opt.font);
-    painter->drawText(QRectF(textRect), text, textOption);
+    for (int i = 0; i < texts.size() && i < columns_.size(); ++i) {
+        const int left = area.left() + columns_[i];
+        const int right =
+            i + 1 < columns_.size() ? area.left() + columns_[i + 1] - 4 : area.right();
+        const QRect cell(left, area.top(), std::max(0, right - left), area.height());
+        painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                          opt.fontMetrics.elidedText(texts[i], Qt::ElideRight, cell.width()));
+    }
     painter->restore();
 }
 

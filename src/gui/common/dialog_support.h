@@ -24,18 +24,20 @@ inline int unitsToPixelsX(double units) {
 // repaint the part of the parent behind it too; that is no paint of the dialog.
 bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event);
 
-// Draws each list line with its tabs expanded to the given stops (pixels from the
-// left edge of the text). Beyond the last stop, tabs advance by `repeat` pixels
-// when it is above 0.
-class TabStopDelegate : public QStyledItemDelegate {
+// Draws each list line as columns whose left edges are given (pixels from the
+// left edge of the text): the item's texts under kColumnsRole, each cut to its
+// column. The item's own text stays the whole line, for sorting and reading.
+class ColumnDelegate : public QStyledItemDelegate {
   public:
-    TabStopDelegate(QList<qreal> stops, qreal repeat, QObject* parent);
+    static constexpr int kColumnsRole = Qt::UserRole + 1;
+
+    ColumnDelegate(QList<int> columns, QObject* parent);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
   private:
-    QList<qreal> stops_;
+    QList<int> columns_;
 };
 
 } // namespace varn

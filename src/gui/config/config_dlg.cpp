@@ -9,6 +9,8 @@
 #include "gui/selftest/practice_dlg.h"
 #include "link/link.h"
 #include "link/request_plans.h"
+#include "selftest/self_test.h"
+#include "texts.h"
 #include "ui_config_dlg.h"
 
 #include <QLabel>
@@ -25,17 +27,16 @@ const int kPasswordLimit = 48;
 const std::size_t kFirmwareVersionMax = 16;
 } // namespace
 
-CConfigDlg::CConfigDlg(Link& link, QWidget* parent)
-    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CConfigDlg>()),
+CConfigDlg::CConfigDlg(Link& link, DeviceConfig& config, SelfTest& selfTest, QWidget* parent)
+    : SetupDialog(parent), link_(link), config_(config), selfTest_(selfTest),
+      ui_(std::make_unique<Ui::CConfigDlg>()),
       saveWait_(timers(), TIMER_SAVE, link, saveTicksLeft_) {
     ui_->setupUi(this);
     finishSetup();
     octets_ = {ui_->id1018, ui_->id1024, ui_->id1025, ui_->id1026};
 
-    const DeviceConfig& config = link_.config();
     values_.deviceName = config.deviceName();
-    const char* version = link_.proxyFirmwareVersion;
-    firmwareVersion_.assign(version, strnlen(version, kFirmwareVersionMax));
+    firmwareVersion_ = link_.proxyFirmwareVersion().substr(0, kFirmwareVersionMax);
     for (int i = 0; i < 4; ++i) {
         values_.octets[std::size_t(i)] = std::to_string(config.lanIpOctet(i));
     }
@@ -50,10 +51,12 @@ CConfigDlg::CConfigDlg(Link& link, QWidget* parent)
         connect(octets_[i], &QLineEdit::textChanged, this, [this, i] { onOctetChanged(i); });
     }
     connect(ui_->id1012, &QLineEdit::textChanged, this, &CConfigDlg::onPhoneChanged);
-    connect(ui_->id1013, &QLineEdit::textChanged, this,
-            [this] { onAccountChanged(ui_->id1013, kUserNameLimit, ui_->id1001); });
-    connect(ui_->id1001, &QLineEdit::textChanged, this,
-            [this] { onAccountChanged(ui_->id1001, kPasswordLimit, ui_->id1013); });
+    connect(ui_->id1013, &QLineEdit::textChanged, this, [this] {
+        onAccountChanged(ConfigField::UserName, ui_->id1013, kUserNameLimit, ui_->id1001);
+    });
+    connect(ui_->id1001, &QLineEdit::textChanged, this, [this] {
+        onAccountChanged(ConfigField::Password, ui_->id1001, kPasswordLimit, ui_->id1013);
+    });
 
     connect(ui_->id1050, &QPushButton::clicked, this, &CConfigDlg::onSave);
     connect(ui_->id2, &QPushButton::clicked, this, &CConfigDlg::reject);
@@ -66,6 +69,7 @@ CConfigDlg::CConfigDlg(Link& link, QWidget* parent)
 CConfigDlg::~CConfigDlg() = default;
 
 void CConfigDlg::initDialog() {
+    filling_ = true;
     ui_->id1010->setText(fromDeviceText(values_.deviceName));
     for (int i = 0; i < 4; ++i) {
         octets_[i]->setText(fromDeviceText(values_.octets[std::size_t(i)]));
@@ -79,16 +83,13 @@ void CConfigDlg::initDialog() {
     ui_->id1013->setMaxLength(kUserNameLimit);
     ui_->id1001->setMaxLength(kPasswordLimit);
     reachedByDigits_ = -1;
+    filling_ = false;
 
-    ui_->id1050->setEnabled(false);
-    const DeviceConfig& config = link_.config();
-    if (config.bytes[DeviceConfig::kPhoneNumber] == 0) {
-        ui_->id1008->setEnabled(false);
-        ui_->id1073->setEnabled(false);
-    }
-    if (config.inLoginMode(LoginMode::Ppp)) {
-        ui_->id1073->setEnabled(false);
-    }
+    const ConfigButtons opening = openingButtons(config_.bytes[DeviceConfig::kPhoneNumber] != 0,
+                                                 config_.inLoginMode(LoginMode::Ppp));
+    ui_->id1050->setEnabled(opening.save);
+    ui_->id1008->setEnabled(opening.verify);
+    ui_->id1073->setEnabled(opening.loginScript);
 }
 
 void CConfigDlg::paintRule() {
@@ -100,17 +101,36 @@ void CConfigDlg::enableSave() {
     makeDefaultButton(ui_->id1050);
 }
 
-void CConfigDlg::onNameChanged() {
-    enableSave();
-    QLineEdit* name = ui_->id1010;
-    if (name->text().isEmpty()) {
-        ui_->id1050->setEnabled(false);
+void CConfigDlg::applyButtonRules(const FieldChange& change) {
+    const ConfigButtons before{ui_->id1050->isEnabled(), ui_->id1008->isEnabled(),
+                               ui_->id1073->isEnabled()};
+    const ChangeEffect effect = fieldChanged(before, change);
+    if (effect.pppMode && !filling_) {
+        config_.setLoginMode(LoginMode::Ppp);
     }
+    ui_->id1050->setEnabled(effect.buttons.save);
+    ui_->id1008->setEnabled(effect.buttons.verify);
+    ui_->id1073->setEnabled(effect.buttons.loginScript);
+    switch (effect.buttons.makeDefault) {
+    case ConfigButtons::Default::Save:
+        makeDefaultButton(ui_->id1050);
+        break;
+    case ConfigButtons::Default::Verify:
+        makeDefaultButton(ui_->id1008);
+        break;
+    case ConfigButtons::Default::Unchanged:
+        break;
+    }
+}
+
+void CConfigDlg::onNameChanged() {
+    QLineEdit* name = ui_->id1010;
+    applyButtonRules({ConfigField::Name, name->text().isEmpty()});
     cutOneOver(name, kNameLimit);
 }
 
 void CConfigDlg::onOctetChanged(int i) {
-    enableSave();
+    applyButtonRules({ConfigField::Octet});
     QLineEdit* field = octets_[i];
     const bool justReached = reachedByDigits_ == i;
     reachedByDigits_ = -1;
@@ -129,33 +149,15 @@ void CConfigDlg::onOctetChanged(int i) {
 
 void CConfigDlg::onPhoneChanged() {
     QLineEdit* phone = ui_->id1012;
-    if (phone->text().isEmpty()) {
-        ui_->id1050->setEnabled(false);
-        ui_->id1008->setEnabled(false);
-        ui_->id1073->setEnabled(false);
-        return;
-    }
-    enableSave();
-    ui_->id1008->setEnabled(true);
-    ui_->id1073->setEnabled(true);
-    makeDefaultButton(ui_->id1008);
+    applyButtonRules({ConfigField::Phone, phone->text().isEmpty()});
     cutOneOver(phone, kPhoneLimit);
 }
 
-void CConfigDlg::onAccountChanged(QLineEdit* field, int limit, QLineEdit* other) {
-    enableSave();
-    // Typing an account means logging in by PPP.
-    link_.config().setLoginMode(LoginMode::Ppp);
-    if (cutOneOver(field, limit)) {
-        // still the same account being typed
-    } else if (!field->text().isEmpty()) {
-        ui_->id1073->setEnabled(false);
-    } else {
-        ui_->id1050->setEnabled(false);
-        if (other->text().isEmpty()) {
-            ui_->id1073->setEnabled(true);
-        }
-    }
+void CConfigDlg::onAccountChanged(ConfigField which, QLineEdit* field, int limit,
+                                  QLineEdit* other) {
+    applyButtonRules({which, field->text().isEmpty(), int(field->text().size()) == limit + 1,
+                      other->text().isEmpty()});
+    cutOneOver(field, limit);
 }
 
 ConfigFields CConfigDlg::fieldTexts() const {
@@ -171,16 +173,14 @@ ConfigFields CConfigDlg::fieldTexts() const {
 }
 
 void CConfigDlg::onSave() {
-    const SaveResult result = storeConfigFields(link_.config(), fieldTexts());
+    const SaveResult result = storeConfigFields(config_, fieldTexts());
     switch (result.outcome) {
     case SaveResult::NeedAccount:
-        showMessageBox(QStringLiteral("You have to key in 1. PPP Mode username & password, or 2. "
-                                      "Terminal Mode login script"),
-                       QMessageBox::Warning);
+        showMessageBox(QString::fromLatin1(texts::kNeedAccount), QMessageBox::Warning);
         focusAndSelect(ui_->id1013);
         return;
     case SaveResult::BadOctet:
-        showMessageBox(QStringLiteral("Invalid IP Address !"), QMessageBox::Warning);
+        showMessageBox(QString::fromLatin1(texts::kInvalidAddress), QMessageBox::Warning);
         focusAndSelect(octets_[result.octet]);
         return;
     case SaveResult::Stored:
@@ -201,9 +201,7 @@ void CConfigDlg::onSaveAnswered() {
 }
 
 void CConfigDlg::onSaveTimedOut() {
-    showMessageBox(QStringLiteral("No Reponse from device, configuration may be not "
-                                  "successfully saved !"),
-                   QMessageBox::Information);
+    showMessageBox(QString::fromLatin1(texts::kNotSaved), QMessageBox::Information);
     setSixButtonsEnabled(true);
 }
 
@@ -233,37 +231,37 @@ void CConfigDlg::editorAccepted(int result) {
 }
 
 void CConfigDlg::onAdvance() {
-    CAdvanceDlg dialog(link_.config());
+    CAdvanceDlg dialog(config_);
     editorAccepted(dialog.exec());
 }
 
 void CConfigDlg::onSetPassword() {
-    CPasswordDlg dialog(link_.config());
+    CPasswordDlg dialog(config_);
     editorAccepted(dialog.exec());
 }
 
 void CConfigDlg::onLoginScript() {
-    CLoginScriptDlg dialog(link_.config());
+    CLoginScriptDlg dialog(config_);
     editorAccepted(dialog.exec());
 }
 
 bool CConfigDlg::obtainTerminalText() {
-    return link_.selfTest().obtainTerminalText();
+    return selfTest_.obtainTerminalText();
 }
 
 void CConfigDlg::onVerify() {
-    storeVerifyFields(link_.config(), fieldTexts());
+    storeVerifyFields(config_, fieldTexts());
     if (!obtainTerminalText()) {
-        showMessageBox(QStringLiteral("VARN :  Memory Allocation Failed !"), QMessageBox::Warning);
+        showMessageBox(QString::fromLatin1(texts::kTerminalMemoryFailed), QMessageBox::Warning);
         return;
     }
     {
-        CPracticeDlg selfTest(link_);
+        CPracticeDlg selfTest(link_, selfTest_);
         if (selfTest.exec() != Rejected) {
             enableSave();
         }
     }
-    link_.selfTest().releaseTerminalText();
+    selfTest_.releaseTerminalText();
 }
 
 } // namespace varn

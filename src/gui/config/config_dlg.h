@@ -5,6 +5,7 @@
 // with OK once the appliance has acknowledged it. Cancel (also Escape and the
 // close box) tells the appliance and ends with Cancel.
 
+#include "config/config_buttons.h"
 #include "config/field_rules.h"
 #include "gui/common/request_wait.h"
 #include "gui/common/setup_dialog.h"
@@ -21,7 +22,9 @@ class CConfigDlg;
 
 namespace varn {
 
+class DeviceConfig;
 class Link;
+class SelfTest;
 
 class CConfigDlg : public SetupDialog {
     Q_OBJECT
@@ -29,9 +32,9 @@ class CConfigDlg : public SetupDialog {
     // Looks for the save's acknowledgement (every 300 ms, ten times).
     static constexpr int TIMER_SAVE = 1793;
 
-    // Loads the dialog's values from the link's configuration block and firmware
-    // version.
-    explicit CConfigDlg(Link& link, QWidget* parent = nullptr);
+    // Loads the dialog's values from the configuration block and the link's
+    // firmware version.
+    CConfigDlg(Link& link, DeviceConfig& config, SelfTest& selfTest, QWidget* parent = nullptr);
     ~CConfigDlg() override;
 
     // Ticks left for the save acknowledgement.
@@ -53,7 +56,9 @@ class CConfigDlg : public SetupDialog {
     void onNameChanged();
     void onOctetChanged(int i);
     void onPhoneChanged();
-    void onAccountChanged(QLineEdit* field, int limit, QLineEdit* other);
+    void onAccountChanged(ConfigField which, QLineEdit* field, int limit, QLineEdit* other);
+    // Switches the buttons as the rules say for a change of one field.
+    void applyButtonRules(const FieldChange& change);
     void onSave();
     void onSaveAnswered();
     void onSaveTimedOut();
@@ -68,7 +73,11 @@ class CConfigDlg : public SetupDialog {
     ConfigFields fieldTexts() const;
 
     Link& link_;
+    DeviceConfig& config_;
+    SelfTest& selfTest_;
     std::unique_ptr<Ui::CConfigDlg> ui_;
+    // The opening fills the fields: that is not the user typing an account.
+    bool filling_ = false;
     std::array<QLineEdit*, 4> octets_{};
     // The dialog values, loaded at construction and filled in at opening.
     ConfigFields values_;

@@ -6,6 +6,7 @@
 #include "gui/common/window_timers.h"
 #include "link/link.h"
 #include "protocol/device_config.h"
+#include "texts.h"
 #include "ui_device_ip_dlg.h"
 
 #include <QLineEdit>
@@ -13,17 +14,17 @@
 namespace varn {
 
 namespace {
-const QString kInvalidAddress = QStringLiteral("Invalid IP Address !");
+const QString kInvalidAddress = QString::fromLatin1(texts::kInvalidAddress);
 } // namespace
 
-CDeviceIpDlg::CDeviceIpDlg(Link& link, QWidget* parent)
-    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CDeviceIpDlg>()),
+CDeviceIpDlg::CDeviceIpDlg(Link& link, DeviceConfig& config, QWidget* parent)
+    : SetupDialog(parent), link_(link), config_(config), ui_(std::make_unique<Ui::CDeviceIpDlg>()),
       setIp_(timers(), TIMER_SET_IP, link, looksLeft_) {
     ui_->setupUi(this);
     finishSetup();
     fields_ = {ui_->id1087, ui_->id1088, ui_->id1089, ui_->id1090};
     for (int i = 0; i < 4; ++i) {
-        octets_[i] = addressOctet(link_.targetAddress, i);
+        octets_[i] = addressOctet(link_.targetAddress(), i);
         connect(fields_[i], &QLineEdit::textChanged, this, [this, i] { onFieldChanged(i); });
     }
     connect(ui_->id1, &QPushButton::clicked, this, &CDeviceIpDlg::onSave);
@@ -96,7 +97,7 @@ void CDeviceIpDlg::onSave() {
         }
         octets[std::size_t(i)] = *octet;
     }
-    DeviceConfig& config = link_.config();
+    DeviceConfig& config = config_;
     for (int i = 3; i >= 0; --i) {
         config.setLanIpOctet(i, octets[std::size_t(i)]);
     }
@@ -111,11 +112,9 @@ void CDeviceIpDlg::onTimer(int id) {
 
 void CDeviceIpDlg::onAnswer(bool answered) {
     if (answered) {
-        showMessageBox(QStringLiteral("LAN IP Address is saved successfully !"),
-                       QMessageBox::Information);
+        showMessageBox(QString::fromLatin1(texts::kAddressSaved), QMessageBox::Information);
     } else {
-        showMessageBox(QStringLiteral("LAN IP Address is failed to save !"),
-                       QMessageBox::Information);
+        showMessageBox(QString::fromLatin1(texts::kAddressNotSaved), QMessageBox::Information);
         setButtonsEnabled(true);
     }
     accept();
@@ -125,8 +124,7 @@ void CDeviceIpDlg::accept() {
     for (int i = 0; i < 4; ++i) {
         const auto octet = wholeOctet(toDeviceText(fields_[i]->text()));
         if (!octet) {
-            showMessageBox(QStringLiteral("Please enter an integer between 0 and 255."),
-                           QMessageBox::Warning);
+            showMessageBox(QString::fromLatin1(texts::kOctetRange), QMessageBox::Warning);
             // The dialog stays open; the buttons must work again to leave it.
             setButtonsEnabled(true);
             focusAndSelect(fields_[i]);

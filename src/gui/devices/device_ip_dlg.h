@@ -16,6 +16,7 @@ class CDeviceIpDlg;
 
 namespace varn {
 
+class DeviceConfig;
 class Link;
 
 class CDeviceIpDlg : public SetupDialog {
@@ -24,7 +25,7 @@ class CDeviceIpDlg : public SetupDialog {
     static constexpr int TIMER_SET_IP = 3329;
 
     // The fields open showing the link's targetAddress as it is now.
-    explicit CDeviceIpDlg(Link& link, QWidget* parent = nullptr);
+    CDeviceIpDlg(Link& link, DeviceConfig& config, QWidget* parent = nullptr);
     ~CDeviceIpDlg() override;
 
     QLineEdit* octetField(int i) const { return fields_[i]; }
@@ -46,6 +47,7 @@ class CDeviceIpDlg : public SetupDialog {
     void setButtonsEnabled(bool enabled);
 
     Link& link_;
+    DeviceConfig& config_;
     std::unique_ptr<Ui::CDeviceIpDlg> ui_;
     std::array<QLineEdit*, 4> fields_{};
     std::array<std::uint8_t, 4> octets_{};

@@ -11,8 +11,9 @@
 #include "gui/devices/admin_login_dlg.h"
 #include "gui/devices/device_ip_dlg.h"
 #include "gui/devices/status_monitor_dlg.h"
+#include "link/device_state.h"
 #include "link/link.h"
-#include "protocol/datagram_port.h"
+#include "texts.h"
 #include "ui_device_list_dlg.h"
 
 #include <QListWidget>
@@ -20,35 +21,35 @@
 
 namespace varn {
 
-CDeviceListDlg::CDeviceListDlg(Link& link, DevicesState& state, EndpointAccess endpoint,
+CDeviceListDlg::CDeviceListDlg(Link& link, DeviceConfig& config, SelfTest& selfTest,
+                               DevicesState& state, UserInterface& ui, EndpointAccess endpoint,
                                QWidget* parent)
-    : SetupDialog(parent), link_(link), state_(state), endpoint_(std::move(endpoint)),
-      ui_(std::make_unique<Ui::CDeviceListDlg>()),
+    : SetupDialog(parent), link_(link), config_(config), selfTest_(selfTest), state_(state),
+      ui_(ui), endpoint_(std::move(endpoint)), form_(std::make_unique<Ui::CDeviceListDlg>()),
+      sweep_(link), chain_(link, config, state),
       versions_(timers(), TIMER_VERSIONS, link, state.retriesLeft),
       readConfig_(timers(), TIMER_READ_CONFIG, link, state.retriesLeft) {
-    ui_->setupUi(this);
+    form_->setupUi(this);
     finishSetup();
-    connect(ui_->id1002, &QPushButton::clicked, this, &CDeviceListDlg::sweep);
-    connect(ui_->id1016, &QPushButton::clicked, this, &CDeviceListDlg::onConfig);
-    connect(ui_->id1017, &QPushButton::clicked, this, &CDeviceListDlg::onMonitor);
-    connect(ui_->id2, &QPushButton::clicked, this, &CDeviceListDlg::reject);
-    connect(ui_->id1000, &QListWidget::itemDoubleClicked, this, &CDeviceListDlg::onConfig);
-    const qreal address = unitsToPixelsX(kAddressTabUnits);
-    const qreal stateColumn = unitsToPixelsX(kAddressTabUnits + kStateTabUnits);
-    ui_->id1000->setItemDelegate(new TabStopDelegate({address, stateColumn}, 0, ui_->id1000));
+    connect(form_->id1002, &QPushButton::clicked, this, &CDeviceListDlg::sweep);
+    connect(form_->id1016, &QPushButton::clicked, this, &CDeviceListDlg::onConfig);
+    connect(form_->id1017, &QPushButton::clicked, this, &CDeviceListDlg::onMonitor);
+    connect(form_->id2, &QPushButton::clicked, this, &CDeviceListDlg::reject);
+    connect(form_->id1000, &QListWidget::itemDoubleClicked, this, &CDeviceListDlg::onConfig);
+    const int address = unitsToPixelsX(kAddressTabUnits);
+    const int stateColumn = unitsToPixelsX(kAddressTabUnits + kStateTabUnits);
+    form_->id1000->setItemDelegate(new ColumnDelegate({0, address, stateColumn}, form_->id1000));
 }
 
 CDeviceListDlg::~CDeviceListDlg() = default;
 
 QListWidget* CDeviceListDlg::list() const {
-    return ui_->id1000;
+    return form_->id1000;
 }
 
 void CDeviceListDlg::initDialog() {
     if (!state_.endpointOpened && endpoint_.open() != 0) {
-        showMessageBox(QStringLiteral("Can not open TCP/IP service, please install TCP/IP "
-                                      "protocol before running this program. Error Code: %1")
-                           .arg(endpoint_.error()),
+        showMessageBox(QString::fromLatin1(texts::kCannotOpenNetwork).arg(endpoint_.error()),
                        QMessageBox::Warning);
         done(Accepted);
     }
@@ -65,8 +66,7 @@ void CDeviceListDlg::sweep() {
     }
     timers().kill(TIMER_EMPTY_SWEEP);
     timers().kill(TIMER_RECHECK);
-    link_.devices.clear();
-    link_.sendRequest(kDiscover);
+    sweep_.start();
     timers().set(TIMER_DISCOVERY, kDiscoveryInterval);
     firstRowsTicks_ = kFirstRowsTicks;
     timers().set(TIMER_ROWS, kFirstRowsInterval);
@@ -74,14 +74,14 @@ void CDeviceListDlg::sweep() {
 
 void CDeviceListDlg::endSweep() {
     timers().kill(TIMER_DISCOVERY);
-    const bool empty = link_.devices.deviceCount == 0;
-    ui_->id1016->setEnabled(!empty);
-    ui_->id1017->setEnabled(!empty);
+    const bool empty = link_.devices().deviceCount() == 0;
+    form_->id1016->setEnabled(!empty);
+    form_->id1017->setEnabled(!empty);
     if (empty) {
         timers().set(TIMER_EMPTY_SWEEP, kEmptySweepDelay);
     }
     if (!linkBusy()) {
-        rechecksLeft_ = kRechecks;
+        sweep_.startRechecks(kRechecks);
         timers().set(TIMER_RECHECK, kRecheckInterval);
     }
     applyPaint();
@@ -90,12 +90,7 @@ void CDeviceListDlg::endSweep() {
 // One more broadcast after the sweep, without clearing the table: whoever
 // answers now is added to the list by showNewRows.
 void CDeviceListDlg::recheck() {
-    if (rechecksLeft_ <= 0 || linkBusy()) {
-        timers().kill(TIMER_RECHECK);
-        return;
-    }
-    link_.sendRequest(kDiscover);
-    if (--rechecksLeft_ == 0) {
+    if (linkBusy() || !sweep_.recheck() || !sweep_.rechecking()) {
         timers().kill(TIMER_RECHECK);
     }
 }
@@ -108,20 +103,30 @@ void CDeviceListDlg::paintRule() {
     if (state_.monitorOpen) {
         return;
     }
-    const int count = std::clamp(link_.devices.deviceCount, 0, kTableRows);
+    const int count = link_.devices().deviceCount();
     if (count > 0) {
-        ui_->id1000->setFocus(Qt::OtherFocusReason);
+        form_->id1000->setFocus(Qt::OtherFocusReason);
     } else {
-        ui_->id1002->setFocus(Qt::OtherFocusReason);
+        form_->id1002->setFocus(Qt::OtherFocusReason);
     }
-    QListWidget* list = ui_->id1000;
-    list->clear();
+    form_->id1000->clear();
     for (int i = 0; i < count; ++i) {
-        list->addItem(fromDeviceText(link_.devices.rowText(i)));
+        showRow(i);
     }
     if (count > 0) {
-        list->setCurrentRow(0);
+        form_->id1000->setCurrentRow(0);
     }
+}
+
+void CDeviceListDlg::showRow(int i) {
+    const DeviceEntry& entry = link_.devices().entry(i);
+    QListWidget* list = form_->id1000;
+    QListWidgetItem* item = i < list->count() ? list->item(i) : new QListWidgetItem(list);
+    item->setText(fromDeviceText(entry.rowText()));
+    item->setData(ColumnDelegate::kColumnsRole,
+                  QStringList{fromDeviceText(entry.nameText()),
+                              QString::fromStdString(dottedText(entry.address)),
+                              QString::fromLatin1(listStateName(entry.state)).trimmed()});
 }
 
 // Rows the dispatch added since the list was last filled are shown as they come,
@@ -130,19 +135,15 @@ void CDeviceListDlg::showNewRows() {
     if (state_.monitorOpen) {
         return;
     }
-    QListWidget* list = ui_->id1000;
-    const int count = std::clamp(link_.devices.deviceCount, 0, kTableRows);
+    QListWidget* list = form_->id1000;
+    const int count = link_.devices().deviceCount();
     const bool wasEmpty = list->count() == 0;
     bool added = false;
     for (int i = 0; i < count; ++i) {
-        const QString text = fromDeviceText(link_.devices.rowText(i));
-        if (i < list->count()) {
-            if (list->item(i)->text() != text) {
-                list->item(i)->setText(text);
-            }
-        } else {
-            list->addItem(text);
-            added = true;
+        if (i >= list->count() ||
+            list->item(i)->text() != fromDeviceText(link_.devices().entry(i).rowText())) {
+            added = added || i >= list->count();
+            showRow(i);
         }
     }
     if (!added) {
@@ -156,53 +157,45 @@ void CDeviceListDlg::showNewRows() {
     if (!timers().isActive(TIMER_DISCOVERY)) {
         // A late answer to a sweep that had ended empty: the network is not empty.
         timers().kill(TIMER_EMPTY_SWEEP);
-        ui_->id1016->setEnabled(true);
-        ui_->id1017->setEnabled(true);
+        form_->id1016->setEnabled(true);
+        form_->id1017->setEnabled(true);
     }
-}
-
-std::uint32_t CDeviceListDlg::rowAddress(int row) const {
-    const std::string text = link_.devices.addressText(row);
-    return parseDotted(text.c_str(), text.size());
 }
 
 void CDeviceListDlg::onConfig() {
     timers().kill(TIMER_RECHECK);
-    int row = ui_->id1000->currentRow();
+    int row = form_->id1000->currentRow();
     if (row < 0 || row >= kTableRows) {
         return; // no appliance chosen: nothing to configure
     }
-    DeviceTable& devices = link_.devices;
-    devices.selectedIndex = row;
-    link_.targetAddress = rowAddress(row);
-    if (!sameNetwork(link_.targetAddress, link_.port().localAddress)) {
+    link_.chooseDevice(row);
+    link_.setTargetAddress(link_.devices().entry(row).address);
+    if (!sameNetwork(link_.targetAddress(), link_.localAddress())) {
         // Out of reach by unicast: give it an address on our network first.
-        CDeviceIpDlg ipDialog(link_);
-        row = ui_->id1000->currentRow();
+        CDeviceIpDlg ipDialog(link_, config_);
+        row = form_->id1000->currentRow();
         if (row >= 0 && row < kTableRows) {
-            devices.selectedIndex = row;
+            link_.chooseDevice(row);
         }
         if (ipDialog.exec() == Accepted) {
-            link_.targetAddress = link_.config().lanIpAddress();
+            link_.setTargetAddress(config_.lanIpAddress());
         }
     }
-    if (!sameNetwork(link_.targetAddress, link_.port().localAddress)) {
+    if (!sameNetwork(link_.targetAddress(), link_.localAddress())) {
         return;
     }
     // The versions query also shows whether the appliance answers at all.
     versions_.start(
-        versionsPlan(), [this] { readConfiguration(); }, [this] { failChain(); });
+        ConfigChain::readPlans()[0], [this] { readConfiguration(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::readConfiguration() {
     readConfig_.start(
-        readConfigPlan(), [this] { configurationStep(); }, [this] { failChain(); });
+        ConfigChain::readPlans()[1], [this] { configurationStep(); }, [this] { failChain(); });
 }
 
 void CDeviceListDlg::failChain() {
-    showMessageBox(QStringLiteral("Get Configuration of selected device failed, check if "
-                                  "connection was lost or IP Address need be set"),
-                   QMessageBox::Warning);
+    showMessageBox(QString::fromLatin1(texts::kChainFailed), QMessageBox::Warning);
 }
 
 void CDeviceListDlg::onTimer(int id) {
@@ -211,10 +204,8 @@ void CDeviceListDlg::onTimer(int id) {
     }
     switch (id) {
     case TIMER_DISCOVERY:
-        if (link_.newDeviceSeen && !linkBusy()) {
-            // Someone new answered in the last 100 ms: ask once more.
-            link_.sendRequest(kDiscover);
-            return;
+        if (!linkBusy() && sweep_.continues()) {
+            return; // someone new answered in the last 100 ms: asked once more
         }
         // Quiet, or Config was given during the sweep: its chain now waits on
         // the awaited-reply marker, which another broadcast would overwrite.
@@ -246,18 +237,12 @@ void CDeviceListDlg::onTimer(int id) {
 void CDeviceListDlg::configurationStep() {
     configuring_ = true;
     const auto done = qScopeGuard([this] { configuring_ = false; });
-    if (loginCheck(link_.config(), state_.passwordCache, adminLoginPrompt(), link_.ui()) != 0) {
+    if (loginCheck(config_, state_.passwordCache, adminLoginPrompt(), ui_) != 0) {
         return;
     }
-    link_.sendRequest(kBeginConfig);
-    state_.savedConfig = link_.config();
-    CConfigDlg configDialog(link_);
-    if (configDialog.exec() == Rejected) {
-        link_.config() = state_.savedConfig;
-        link_.sendRequest(kAbandonConfig);
-    } else {
-        link_.sendRequest(kReset);
-    }
+    chain_.begin();
+    CConfigDlg configDialog(link_, config_, selfTest_);
+    chain_.end(configDialog.exec() != Rejected);
     timers().set(TIMER_AFTER_CONFIG, kAfterConfigDelay);
 }
 

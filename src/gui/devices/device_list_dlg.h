@@ -2,8 +2,10 @@
 // The hub of the utility: opens the UDP endpoint once, discovers the appliances,
 // lists them, and runs the Config chain and the Status Monitor.
 
+#include "devices/config_chain.h"
 #include "gui/common/request_wait.h"
 #include "gui/common/setup_dialog.h"
+#include "link/discovery_sweep.h"
 #include "link/request_plans.h"
 
 #include <cstdint>
@@ -17,8 +19,11 @@ class CDeviceListDlg;
 
 namespace varn {
 
+class DeviceConfig;
 struct DevicesState;
 class Link;
+class SelfTest;
+class UserInterface;
 
 // How the Device List reaches the socket layer: it opens the endpoint once and
 // reads the error a failed opening left.
@@ -52,8 +57,8 @@ class CDeviceListDlg : public SetupDialog {
     // Tab stops of the list, in dialog units: the address, then the state 60 further.
     static constexpr int kAddressTabUnits = 100, kStateTabUnits = 60;
 
-    CDeviceListDlg(Link& link, DevicesState& state, EndpointAccess endpoint,
-                   QWidget* parent = nullptr);
+    CDeviceListDlg(Link& link, DeviceConfig& config, SelfTest& selfTest, DevicesState& state,
+                   UserInterface& ui, EndpointAccess endpoint, QWidget* parent = nullptr);
     ~CDeviceListDlg() override;
 
     QListWidget* list() const;
@@ -71,6 +76,8 @@ class CDeviceListDlg : public SetupDialog {
     void sweep();
     void endSweep();
     void recheck();
+    // Line i as the list shows it, rendered from the device table.
+    void showRow(int i);
     // The Config chain or the Status Monitor is using the link: a broadcast now
     // would overwrite the awaited-reply marker they poll.
     bool linkBusy() const;
@@ -80,16 +87,19 @@ class CDeviceListDlg : public SetupDialog {
     void readConfiguration();
     void configurationStep();
     void failChain();
-    std::uint32_t rowAddress(int row) const;
 
     Link& link_;
+    DeviceConfig& config_;
+    SelfTest& selfTest_;
     DevicesState& state_;
+    UserInterface& ui_;
     EndpointAccess endpoint_;
-    std::unique_ptr<Ui::CDeviceListDlg> ui_;
+    std::unique_ptr<Ui::CDeviceListDlg> form_;
+    DiscoverySweep sweep_;
+    ConfigChain chain_;
     RequestWait versions_;
     RequestWait readConfig_;
     int firstRowsTicks_ = 0;
-    int rechecksLeft_ = 0;
     bool configuring_ = false; // the login and configuration dialogs are open
 };
 

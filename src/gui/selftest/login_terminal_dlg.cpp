@@ -3,9 +3,10 @@
 #include "gui/common/field_support.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_timers.h"
-#include "link/link.h"
+#include "selftest/self_test.h"
 #include "selftest/selftest_state.h"
 #include "selftest/terminal_recorder.h"
+#include "texts.h"
 #include "ui_login_terminal_dlg.h"
 
 #include <QKeyEvent>
@@ -20,8 +21,7 @@ namespace varn {
 
 namespace {
 
-const QString kScriptFull =
-    QStringLiteral("VARN : Login script is full, lines that do not fit are sent but not recorded.");
+const QString kScriptFull = QString::fromLatin1(texts::kScriptFull);
 
 // Keys that edit or enter the typed line; the others (arrows, page keys, copy)
 // stay with the display so that it can still be scrolled and copied from.
@@ -43,8 +43,8 @@ bool isTypingKey(const QKeyEvent* key) {
 
 } // namespace
 
-CLoginTerminalDlg::CLoginTerminalDlg(Link& link, QWidget* parent)
-    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CLoginTerminalDlg>()) {
+CLoginTerminalDlg::CLoginTerminalDlg(SelfTest& selfTest, QWidget* parent)
+    : SetupDialog(parent), selfTest_(selfTest), ui_(std::make_unique<Ui::CLoginTerminalDlg>()) {
     ui_->setupUi(this);
     finishSetup();
     // A resizable window, unlike the other dialogs, that opens with room for
@@ -76,7 +76,7 @@ QLineEdit* CLoginTerminalDlg::inputLine() const {
 
 void CLoginTerminalDlg::initDialog() {
     // A new window starts with an empty input line.
-    link_.selfTest().lastTypedLine[0] = 0;
+    selfTest_.resetTypedLine();
     ui_->id1069->setFocus(Qt::OtherFocusReason);
     timers().set(TIMER_REFRESH, kRefreshInterval);
 }
@@ -107,13 +107,13 @@ bool CLoginTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLoginTerminalDlg::onInputChanged() {
-    echoTypedLine(link_.selfTest(), toDeviceText(ui_->id1064->text()));
+    selfTest_.echo(toDeviceText(ui_->id1064->text()));
 }
 
 void CLoginTerminalDlg::accept() {
     const std::string line = toDeviceText(ui_->id1064->text().left(int(kEnteredLineSize)));
     ui_->id1064->clear(); // its echo goes with it
-    const LineRecord recorded = enterLine(link_, line);
+    const LineRecord recorded = selfTest_.enterLine(line);
     if (recorded != LineRecord::Recorded && !scriptFullReported_) {
         // The line went to the ISP all the same: the user can finish by hand.
         scriptFullReported_ = true;
@@ -126,19 +126,17 @@ void CLoginTerminalDlg::onTimer(int id) {
         return;
     }
     // Runs for the life of the window.
-    SelfTestState& selfTest = link_.selfTest();
-    if (selfTest.pppSeen) {
+    if (selfTest_.pppSeen()) {
         done(QDialog::Accepted);
         return;
     }
-    if (selfTest.terminalDirty) {
-        selfTest.terminalDirty = false;
+    if (selfTest_.takeTerminalChange()) {
         refreshDisplay();
     }
 }
 
 void CLoginTerminalDlg::refreshDisplay() {
-    const std::string text = terminalDisplayText(link_.selfTest());
+    const std::string text = selfTest_.displayText();
     QPlainTextEdit* display = ui_->id1069;
     display->setPlainText(fromDeviceText(text));
     // The last lines in view: the display is as tall as kTerminalLinesInView lines.

@@ -16,7 +16,7 @@ class CLoginTerminalDlg;
 
 namespace varn {
 
-class Link;
+class SelfTest;
 
 class CLoginTerminalDlg : public SetupDialog {
     Q_OBJECT
@@ -25,7 +25,7 @@ class CLoginTerminalDlg : public SetupDialog {
     static constexpr int kRefreshInterval = 100; // ms
     static constexpr int kScreenX = 25, kScreenY = 25;
 
-    explicit CLoginTerminalDlg(Link& link, QWidget* parent = nullptr);
+    explicit CLoginTerminalDlg(SelfTest& selfTest, QWidget* parent = nullptr);
     ~CLoginTerminalDlg() override;
 
     QPlainTextEdit* display() const;
@@ -45,7 +45,7 @@ class CLoginTerminalDlg : public SetupDialog {
     void onInputChanged();
     void refreshDisplay();
 
-    Link& link_;
+    SelfTest& selfTest_;
     std::unique_ptr<Ui::CLoginTerminalDlg> ui_;
     bool scriptFullReported_ = false;
 };

@@ -3,15 +3,15 @@
 #include "gui/common/field_support.h"
 #include "gui/common/window_timers.h"
 #include "gui/selftest/login_terminal_dlg.h"
-#include "link/device_state.h"
 #include "link/link.h"
-#include "protocol/device_config.h"
+#include "selftest/self_test.h"
 #include "ui_practice_dlg.h"
 
 namespace varn {
 
-CPracticeDlg::CPracticeDlg(Link& link, QWidget* parent)
-    : SetupDialog(parent), link_(link), ui_(std::make_unique<Ui::CPracticeDlg>()),
+CPracticeDlg::CPracticeDlg(Link& link, SelfTest& selfTest, QWidget* parent)
+    : SetupDialog(parent), link_(link), selfTest_(selfTest),
+      ui_(std::make_unique<Ui::CPracticeDlg>()),
       hangUp_(timers(), TIMER_HANG_UP, link, hangUpLooks_),
       account_(timers(), TIMER_ACCOUNT, link, accountLooks_) {
     ui_->setupUi(this);
@@ -21,7 +21,7 @@ CPracticeDlg::CPracticeDlg(Link& link, QWidget* parent)
 }
 
 CPracticeDlg::~CPracticeDlg() {
-    leaveSelfTest();
+    selfTest_.end(*this);
 }
 
 QLabel* CPracticeDlg::progressLine() const {
@@ -31,28 +31,16 @@ QLabel* CPracticeDlg::progressLine() const {
 void CPracticeDlg::initDialog() {
     ui_->id1042->setText(QString());
 
-    SelfTestState& selfTest = link_.selfTest();
-    selfTest.loginKind = kLoginUndecided;
-    selfTest.practiceWindow = this;
-    selfTest.running = true;
-    selfTest.dialStarted = false;
-    // Left set by a test cancelled between its login and the hang-up, it would
-    // turn this test's opening hang-up into "Device ready !".
-    selfTest.hangupAfterSuccess = false;
-    selfTest.practiceSavedConfig = link_.config();
-
+    selfTest_.begin(*this);
     // Re-sent every 300 ms for as long as it takes; the user leaves with Cancel.
     hangUp_.start({kHangUp, 0, kFirstHangUpWait, kResendWait}, [this] { onHungUp(); }, {});
     ui_->id1->setEnabled(false);
 }
 
 void CPracticeDlg::onHungUp() {
-    SelfTestState& selfTest = link_.selfTest();
-    if (selfTest.dialStarted) {
+    if (!selfTest_.startDialing()) {
         return;
     }
-    selfTest.dialStarted = true;
-    showPracticeProgress(link_.ui(), SelfTestEvent::Dialing, link_.config());
     // From the dial on, the replies drive the test.
     account_.start({kPppAccount, 0, kResendWait, kResendWait}, [this] { link_.sendRequest(kDial); },
                    {});
@@ -80,23 +68,14 @@ void CPracticeDlg::reject() {
     }
     hangUp_.stop();
     account_.stop();
-    link_.config() = link_.selfTest().practiceSavedConfig;
-    link_.sendRequest(kHangUp);
+    selfTest_.cancel();
     SetupDialog::reject();
 }
 
 void CPracticeDlg::done(int result) {
-    leaveSelfTest();
-    SetupDialog::done(result);
-}
-
-void CPracticeDlg::leaveSelfTest() {
     // From here on the reply handlers leave this dialog alone.
-    SelfTestState& selfTest = link_.selfTest();
-    if (selfTest.practiceWindow == this) {
-        selfTest.practiceWindow = nullptr;
-        selfTest.running = false;
-    }
+    selfTest_.end(*this);
+    SetupDialog::done(result);
 }
 
 void CPracticeDlg::setControlEnabled(SelfTestControl control, bool enabled) {
@@ -114,7 +93,7 @@ void CPracticeDlg::startTimer(int id, int milliseconds) {
 }
 
 bool CPracticeDlg::runLoginTerminal() {
-    CLoginTerminalDlg terminal(link_);
+    CLoginTerminalDlg terminal(selfTest_);
     return terminal.exec() == QDialog::Accepted;
 }
 

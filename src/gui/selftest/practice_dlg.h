@@ -19,6 +19,7 @@ class CPracticeDlg;
 namespace varn {
 
 class Link;
+class SelfTest;
 
 class CPracticeDlg : public SetupDialog, public SelfTestView {
     Q_OBJECT
@@ -29,9 +30,9 @@ class CPracticeDlg : public SetupDialog, public SelfTestView {
     static constexpr int kFirstHangUpWait = 500; // ms
     static constexpr int kResendWait = 300;      // ms
 
-    // The caller has put the phone number and account into the link's record and
-    // obtained the selfTest state's terminal buffer.
-    explicit CPracticeDlg(Link& link, QWidget* parent = nullptr);
+    // The caller has put the phone number and account into the block and
+    // obtained the self-test's terminal buffer.
+    CPracticeDlg(Link& link, SelfTest& selfTest, QWidget* parent = nullptr);
     ~CPracticeDlg() override;
 
     QLabel* progressLine() const;
@@ -55,9 +56,9 @@ class CPracticeDlg : public SetupDialog, public SelfTestView {
 
   private:
     void onHungUp();
-    void leaveSelfTest();
 
     Link& link_;
+    SelfTest& selfTest_;
     std::unique_ptr<Ui::CPracticeDlg> ui_;
     std::int32_t hangUpLooks_ = 0;
     std::int32_t accountLooks_ = 0;

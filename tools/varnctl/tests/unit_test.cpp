@@ -4,6 +4,7 @@
 #include "backup.h"
 #include "cli.h"
 #include "interfaces.h"
+#include "link/codec.h"
 #include "link/device_state.h"
 #include "output.h"
 #include "protocol/wire.h"
@@ -337,12 +338,14 @@ std::vector<std::uint8_t> statusReply(const std::string& name, std::uint8_t stat
 
 TEST(Output, StatusRowsSortedAsTheMonitorListsThem) {
     varn::MonitorTable t;
+    const auto update = [&t](const std::vector<std::uint8_t>& d) {
+        t.update(varn::decodeStatus({d.data(), d.size()}));
+    };
     for (const auto& d : {statusReply("zeta", 5, makeAddress(203, 0, 113, 45), 28800),
                           statusReply("beta", 0, 0, 0), statusReply("Alpha", 0, 0, 0)})
-        varn::buildMonitorRow(t, d.data(), d.size());
-    varn::markMonitorUnknown(t, 2); // zeta and beta did not answer the last poll
-    const auto d = statusReply("zeta", 5, makeAddress(203, 0, 113, 45), 28800);
-    varn::buildMonitorRow(t, d.data(), d.size());
+        update(d);
+    t.markUnknown(2); // zeta and beta did not answer the last poll
+    update(statusReply("zeta", 5, makeAddress(203, 0, 113, 45), 28800));
 
     const auto rows = statusRows(t);
     ASSERT_EQ(rows.size(), 3u);
@@ -362,12 +365,8 @@ TEST(Output, StatusRowsSortedAsTheMonitorListsThem) {
 
 TEST(Output, DeviceRowsInAnswerOrderWithTheirInterface) {
     varn::DeviceTable table;
-    char name[12];
-    std::memcpy(name, "Lab         ", 12);
-    table.buildRow(0, name, makeAddress(10, 0, 0, 7), 5);
-    std::memcpy(name, "Office      ", 12);
-    table.buildRow(1, name, makeAddress(10, 0, 0, 12), 9); // 6 and up read as Ready
-    table.deviceCount = 2;
+    table.add({varn::shownName("Lab"), makeAddress(10, 0, 0, 7), 5});
+    table.add({varn::shownName("Office"), makeAddress(10, 0, 0, 12), 9}); // 6 and up read as Ready
     const auto rows = deviceRows(table, "eth1");
     EXPECT_EQ(devicesTable(rows, true), "Interface  Device Name  LAN IP Address  Status\n"
                                         "eth1       Lab          10.0.0.7        ISP Connected\n"
