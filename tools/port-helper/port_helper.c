@@ -13,7 +13,6 @@
  *
  * Usage: varn-port-helper varn-setup|varnctl [ARGUMENT...]
  */
-#define _GNU_SOURCE
 #include <errno.h>
 #include <linux/capability.h>
 #include <netinet/in.h>
