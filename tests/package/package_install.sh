@@ -292,7 +292,7 @@ grep -q "Another program holds the port" "$work/second.err" ||
     fail "varnctl beside the utility did not say that the port is taken: $(cat "$work/second.err")"
 
 # varnctl as the user once the utility has ended: the port from the helper
-# again (without it, nobody would be warned that it cannot listen on 777).
+# again (without it varnctl would warn that it cannot listen on 777).
 kill "$pid"
 wait "$utilitypid" 2>/dev/null
 ip netns exec "$pc" timeout 20 "${as_user[@]}" /usr/bin/varnctl discover --timeout 500 \
