@@ -16,7 +16,7 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
 echo "== formatting (clang-format)"
-git ls-files 'src/*.h' 'src/*.cpp' 'tools/*.h' 'tools/*.cpp' 'tests/*.h' 'tests/*.cpp' |
+git ls-files 'src/*.h' 'src/*.cpp' 'tools/*.h' 'tools/*.c' 'tools/*.cpp' 'tests/*.h' 'tests/*.cpp' |
   xargs clang-format --dry-run -Werror
 echo "clang-format: clean"
 
@@ -40,7 +40,7 @@ fi
 echo "== static analysis (clang-tidy)"
 # The project's own sources only: generated moc and uic files are not ours.
 tidy=0
-git ls-files 'src/*.cpp' 'tools/*.cpp' |
+git ls-files 'src/*.cpp' 'tools/*.c' 'tools/*.cpp' |
   xargs -P "$jobs" -n 4 clang-tidy -p build/default --quiet >"$log" 2>&1 || tidy=$?
 # Without the counts of what was suppressed in system headers.
 grep -Ev '^[0-9]+ (warnings?|errors?)( and [0-9]+ errors?)? generated\.$' "$log" || true

@@ -9,7 +9,9 @@
 # - gui/common includes only gui/common and the core;
 # - no dialog folder of gui/ includes gui/app;
 # - the appliance simulator includes nothing from src/ (it has its own codec);
-# - the command-line tool includes only the core, and no Qt.
+# - the command-line tool includes only the core, and no Qt;
+# - the port helper, the one program with a capability, includes system
+#   headers only: neither Qt nor anything of the project's.
 # Usage: check_layering.sh SOURCE_ROOT CORE_SOURCES_FILE CORE_DIR
 # CORE_SOURCES_FILE lists varn_core's sources, one a line, relative to CORE_DIR
 # (the folder of varn_core's CMakeLists) unless absolute.
@@ -110,8 +112,16 @@ if [ -d "$root/tools/varnctl" ]; then
     done < <(sources "$root/tools/varnctl")
 fi
 
+while IFS= read -r file; do
+    while IFS=$'\t' read -r line kind path; do
+        if [ "$kind" = q ] || is_qt "$path"; then
+            fail "${file#"$root"/}:$line" "the port helper includes \"$path\" (system headers only)"
+        fi
+    done < <(includes "$file")
+done < <(sources "$root/tools/port-helper")
+
 if [ "$failures" -gt 0 ]; then
     echo "layering: $failures include(s) break the layers"
     exit 1
 fi
-echo "layering: src/core, src/gui, the simulator and varnctl keep their includes"
+echo "layering: src/core, src/gui, the simulator, varnctl and the port helper keep their includes"

@@ -1,25 +1,31 @@
 #!/usr/bin/env bash
 # What a user does with the Debian package: build it from the build tree, install
-# it on this machine, run the installed utility as an ordinary user against the
-# installed simulator on a LAN of network namespaces, and remove it again.
+# it on this machine, run the installed utility and varnctl as an ordinary user
+# against the installed simulator on a LAN of network namespaces, and remove it
+# again.
 #
-# Checks that the package gives the utility the capability to bind UDP port
-# 777, that an ordinary user's utility listens there and takes in the answers
-# of every appliance, that the installed demo finds the installed simulator,
-# and that purging the package leaves none of its files behind.
+# Checks that the port helper is the only installed file with a capability and
+# links no Qt, that it runs nothing but the two programs it serves, that an
+# ordinary user's utility gets UDP port 777 from it and takes in the answers of
+# every appliance while a Qt plugin the user put in front of it finds no
+# capability in the process, that varnctl discovers through the helper too, that
+# the installed demo finds the installed simulator, and that purging the package
+# leaves none of its files behind.
 #
 # Addresses come from 10.77.0.0/24 and exist only inside the namespaces this
 # script makes. The namespaces, the processes and the package are removed on
 # every way out; each step has its own time limit so that the clean-up runs
 # before ctest's.
 #
-# Usage: package_install.sh BUILD_DIR
+# Usage: package_install.sh BUILD_DIR PROBE_PLUGIN
+# PROBE_PLUGIN is the style plugin of cap_probe_style.cpp.
 # Exits 77 (skipped) when not root, when a tool or the user nobody is missing,
 # when a varn-setup package is installed already, or when namespaces cannot be
 # made here.
 set -u
 
-build=${1:?usage: package_install.sh BUILD_DIR}
+build=${1:?usage: package_install.sh BUILD_DIR PROBE_PLUGIN}
+probe=${2:?usage: package_install.sh BUILD_DIR PROBE_PLUGIN}
 started=$(date +%s%N)
 
 skip() {
@@ -32,10 +38,11 @@ fail() {
 }
 
 [ "$(id -u)" -eq 0 ] || skip "installing a package and making network namespaces need root"
-for tool in cpack dpkg dpkg-deb dpkg-query ip ss setpriv flock getcap timeout; do
+for tool in cpack dpkg dpkg-deb dpkg-query ip ss setpriv flock getcap timeout readelf; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 [ -f "$build/CPackConfig.cmake" ] || fail "no $build/CPackConfig.cmake: configure and build first"
+[ -f "$probe" ] || fail "no probe plugin $probe: build first"
 user=nobody
 uid=$(id -u "$user" 2>/dev/null) || skip "there is no user $user to run the utility as"
 gid=$(id -g "$user")
@@ -128,7 +135,8 @@ dpkg_retrying -i "$deb" || fail "dpkg -i failed"
 status=$(dpkg-query -W -f='${db:Status-Status}' varn-setup 2>/dev/null)
 [ "$status" = installed ] || fail "after dpkg -i the package is '$status', not installed"
 dpkg -L varn-setup >"$work/listed"
-for f in /usr/bin/varn-setup /usr/bin/appliance-sim /usr/bin/varn-demo \
+helper=/usr/libexec/varn-setup/varn-port-helper
+for f in /usr/bin/varn-setup /usr/bin/appliance-sim /usr/bin/varn-demo /usr/bin/varnctl "$helper" \
     /usr/share/applications/varn-setup.desktop /usr/share/icons/hicolor/scalable/apps/varn-setup.svg \
     /usr/share/icons/hicolor/32x32/apps/varn-setup.png /usr/share/man/man1/varn-setup.1.gz \
     /usr/share/doc/varn-setup/copyright; do
@@ -140,10 +148,24 @@ exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/varn-setup.desktop)
 grep -q "^/usr/share/icons/hicolor/.*/apps/$icon\.\(png\|svg\)$" "$work/listed" ||
     fail "the desktop entry's icon '$icon' is not installed"
 [ -x "/usr/bin/$exec_line" ] || fail "the desktop entry runs '$exec_line', which is not in /usr/bin"
-caps=$(getcap /usr/bin/varn-setup)
+# The helper alone has a capability, that one alone, and it links no Qt.
+caps=$(while read -r f; do [ -f "$f" ] && getcap "$f"; done <"$work/listed")
 echo "installed: $caps"
-echo "$caps" | grep -q "cap_net_bind_service=ep" ||
-    fail "the post-install did not give /usr/bin/varn-setup cap_net_bind_service"
+[ "$caps" = "$helper cap_net_bind_service=ep" ] ||
+    fail "the capabilities of the installed files are not cap_net_bind_service on $helper alone"
+! readelf -d "$helper" | grep -i 'NEEDED.*qt' || fail "$helper links Qt"
+
+# The helper runs nothing but its two programs, named as such: not another
+# program, not a path, not without a name; it binds nothing for them.
+as_user=(setpriv --reuid="$uid" --regid="$gid" --clear-groups env -i PATH=/usr/bin:/bin)
+for call in "" "sh -c id" "/usr/bin/varn-setup" "../../bin/varnctl" "appliance-sim --help"; do
+    # shellcheck disable=SC2086 # each call is split into its words on purpose
+    out=$("${as_user[@]}" "$helper" $call 2>&1)
+    rc=$?
+    [ "$rc" -eq 2 ] && [ "$out" = "usage: varn-port-helper varn-setup|varnctl [ARGUMENT...]" ] ||
+        fail "the helper did not refuse '$call' (exit $rc: $out)"
+done
+echo "helper: refuses other programs, paths and no name"
 
 # The LAN: the PC in one namespace, three appliances in another, a veth pair
 # between them; the demo in a third with only its loopback.
@@ -171,7 +193,6 @@ for h in home demohome; do
     chown "$uid:$gid" "$work/$h"
     chmod 700 "$work/$h"
 done
-as_user=(setpriv --reuid="$uid" --regid="$gid" --clear-groups env -i PATH=/usr/bin:/bin)
 
 # The appliances: the installed simulator, on port 777 as real ones are.
 ip netns exec "$lan" timeout 60 /usr/bin/appliance-sim --port 777 --base-address 10.77.0.2 \
@@ -193,11 +214,17 @@ ip netns exec "$demons" timeout 30 "${as_user[@]}" HOME="$work/demohome" \
 demopid=$!
 pids+=("$demopid")
 
-# The installed utility as the user: no root, no capability of its own; what
-# it may do comes from the file's capability alone.
+# The installed utility as the user, with a plugin of the user's own in front
+# of it: no root, and no capability anywhere in the process; the port comes from
+# the helper.
+mkdir -p "$work/plugins/styles"
+cp "$probe" "$work/plugins/styles/"
+chmod -R a+rX "$work/plugins"
 ip netns exec "$pc" timeout 60 "${as_user[@]}" HOME="$work/home" XDG_RUNTIME_DIR="$work/home" \
-    QT_QPA_PLATFORM=offscreen /usr/bin/varn-setup >"$work/utility.out" 2>&1 &
-pids+=($!)
+    QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$work/plugins" QT_STYLE_OVERRIDE=varn-cap-probe \
+    VARN_PROBE_REPORT="$work/home/probe" /usr/bin/varn-setup >"$work/utility.out" 2>&1 &
+utilitypid=$!
+pids+=("$utilitypid")
 
 # Discovery broadcasts: how many, and how long after the first came the last,
 # in ms. With its list filled the utility stops asking about a second after it
@@ -235,8 +262,19 @@ pid=$(echo "$listening" | sed -n 's/.*"varn-setup",pid=\([0-9]*\).*/\1/p')
 [ "$(awk '/^Uid:/ {print $2 $3}' "/proc/$pid/status")" = "$uid$uid" ] ||
     fail "the utility does not run as $user"
 capeff=$(awk '/^CapEff:/ {print $2}' "/proc/$pid/status")
-[ "$capeff" = 0000000000000400 ] ||
-    fail "the utility's effective capabilities are $capeff, not cap_net_bind_service alone"
+capprm=$(awk '/^CapPrm:/ {print $2}' "/proc/$pid/status")
+[ "$capeff$capprm" = 00000000000000000000000000000000 ] ||
+    fail "the utility holds capabilities: effective $capeff, permitted $capprm"
+[ -f "$work/home/probe" ] || fail "the user's plugin did not run in the utility ($(cat "$work/utility.out"))"
+for set in CapInh CapPrm CapEff CapAmb; do
+    grep -qx "$set:[[:space:]]*0000000000000000" "$work/home/probe" ||
+        fail "the user's plugin found $(grep "^$set:" "$work/home/probe") in the utility"
+done
+grep -qx "fd3: udp 0.0.0.0:777" "$work/home/probe" ||
+    fail "the utility did not get the helper's socket on descriptor 3: $(grep fd3 "$work/home/probe")"
+grep -qx "tcp23: 13" "$work/home/probe" ||
+    fail "the user's plugin could bind TCP port 23 or failed otherwise: $(grep tcp23 "$work/home/probe")"
+echo "plugin in the utility: $(tr '\n' ' ' <"$work/home/probe")"
 [ "$answered" -eq 3 ] || fail "only $answered of 3 appliances answered the utility on port 777"
 [ -n "$span" ] || fail "the utility broadcast no discovery from port 777"
 # Long enough after the first broadcast for an empty list's second sweep to show.
@@ -246,6 +284,24 @@ read -r broadcasts last <<<"$(discovery_span)"
 [ "$last" -lt 2000 ] ||
     fail "the utility still asked $last ms after its first broadcast: it put no answer into its list"
 echo "utility: pid $pid as $user, CapEff $capeff; 3 appliances answered on port 777; it asked $broadcasts times within $last ms and then stopped, having listed them"
+
+# A second program while the utility holds the port: the helper cannot have it,
+# and varnctl gives the helper's reason rather than the user's lack of rights.
+ip netns exec "$pc" timeout 20 "${as_user[@]}" /usr/bin/varnctl discover >/dev/null 2>"$work/second.err"
+grep -q "Another program holds the port" "$work/second.err" ||
+    fail "varnctl beside the utility did not say that the port is taken: $(cat "$work/second.err")"
+
+# varnctl as the user once the utility has ended: the port from the helper
+# again (without it varnctl would warn that it cannot listen on 777).
+kill "$pid"
+wait "$utilitypid" 2>/dev/null
+ip netns exec "$pc" timeout 20 "${as_user[@]}" /usr/bin/varnctl discover --timeout 500 \
+    >"$work/varnctl.out" 2>"$work/varnctl.err"
+rc=$?
+[ "$rc" -eq 0 ] && [ "$(grep -c 'VARN-\(Office\|Lab\|Store\)' "$work/varnctl.out")" -eq 3 ] ||
+    fail "varnctl as $user did not list the 3 appliances (exit $rc): $(cat "$work/varnctl.out" "$work/varnctl.err")"
+[ ! -s "$work/varnctl.err" ] || fail "varnctl as $user said: $(cat "$work/varnctl.err")"
+echo "varnctl: as $user through the helper, listed the 3 appliances"
 
 wait "$demopid"
 demorc=$?

@@ -16,8 +16,9 @@ const char kCommonOptions[] =
     "Network options (every command):\n"
     "  --port N          the appliances' UDP port (default 777)\n"
     "  --broadcast A     where broadcasts go (default 255.255.255.255)\n"
-    "  --bind N          this program's own UDP port (default 777; below 1024 it\n"
-    "                    needs root or: setcap cap_net_bind_service=+ep varnctl)\n";
+    "  --bind N          this program's own UDP port (default 777, which the\n"
+    "                    installed varnctl gets from its port helper; other ports\n"
+    "                    below 1024 need root)\n";
 
 const char kExitStatuses[] =
     "Exit status: 0 done, 1 failure (socket, file, appliance on another network),\n"

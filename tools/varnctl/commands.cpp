@@ -12,6 +12,7 @@
 #include "link/request_plans.h"
 #include "output.h"
 #include "protocol/device_config.h"
+#include "protocol/handed_socket.h"
 #include "protocol/wire.h"
 #include "session.h"
 #include "terminal.h"
@@ -445,17 +446,19 @@ int Runner::setIp() {
 
 } // namespace
 
-int run(const std::vector<std::string>& args) {
+int run(const std::vector<std::string>& args, char* const argv[]) {
     const Parsed parsed = parseArguments(args);
     if (!parsed.options) {
         std::fprintf(stderr, "varnctl: %s\nTry 'varnctl --help'.\n", parsed.error.c_str());
         return kExitBadInput;
     }
-    const Options& o = *parsed.options;
+    Options o = *parsed.options;
     if (o.command == varnctl::Command::Help) {
         say(helpText(o.helpTopic));
         return kExitOk;
     }
+    if (argv != nullptr)
+        o.endpoint.handed = varn::portFromHelper(argv, o.endpoint.localPort);
     installInterruptHandlers();
     Runner command(o);
     switch (o.command) {

@@ -4,5 +4,5 @@
 #include "commands.h"
 
 int main(int argc, char** argv) {
-    return varnctl::run(std::vector<std::string>(argv + 1, argv + argc));
+    return varnctl::run(std::vector<std::string>(argc > 0 ? argv + 1 : argv, argv + argc), argv);
 }

@@ -73,14 +73,25 @@ void enlargeReceiveBuffer(int fd) {
     }
 }
 
-std::string programPath() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) {
-        return "the program";
+// Whether fd is the socket openEndpoint would bind: UDP over IPv4 on the
+// wildcard address and `port`.
+bool isOwnSocket(int fd, std::uint16_t port) {
+    int type = 0;
+    int protocol = 0;
+    socklen_t length = sizeof type;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_DGRAM) {
+        return false;
     }
-    path[n] = '\0';
-    return path;
+    length = sizeof protocol;
+    if (getsockopt(fd, SOL_SOCKET, SO_PROTOCOL, &protocol, &length) != 0 ||
+        protocol != IPPROTO_UDP) {
+        return false;
+    }
+    sockaddr_in local{};
+    length = sizeof local;
+    return getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+           local.sin_family == AF_INET && local.sin_addr.s_addr == htonl(INADDR_ANY) &&
+           ntohs(local.sin_port) == port;
 }
 
 // Why port `port` could not be had, and what the user can do about it.
@@ -94,10 +105,17 @@ std::string portMessage(std::uint16_t port, int error) {
     if (error == EADDRINUSE) {
         message += " Another program holds the port, perhaps another copy of this one. Close it "
                    "and start this program again.";
+    } else if ((error == EACCES || error == EPERM) && port == kDevicePort) {
+        // The program itself never gets the right: it loads code its caller names.
+        const std::string helper = installedPortHelper();
+        message += helper.empty()
+                       ? " Run this program as root, or run the installed one: its port helper "
+                         "binds the port for it."
+                       : " Run this program as root, or give its port helper the right to use "
+                         "the port:\nsetcap cap_net_bind_service=+ep " +
+                             helper;
     } else if (error == EACCES || error == EPERM) {
-        message += " Run this program as root, or give it the right to use the port:\n"
-                   "setcap cap_net_bind_service=+ep " +
-                   programPath();
+        message += " Run this program as root.";
     }
     return message;
 }
@@ -118,7 +136,11 @@ int UdpEndpoint::openEndpoint(SocketWatcher* window) {
         return -1;
     }
 
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    // A copy of a handed-over socket: varnctl's sweeps open one endpoint after another.
+    const bool handed =
+        settings.handed.fd >= 0 && isOwnSocket(settings.handed.fd, settings.localPort);
+    int fd =
+        handed ? fcntl(settings.handed.fd, F_DUPFD_CLOEXEC, 0) : socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) {
         socketError = errno;
         return -1;
@@ -139,10 +161,12 @@ int UdpEndpoint::openEndpoint(SocketWatcher* window) {
     // broadcasts (an appliance on another network may answer by broadcast; our
     // own discovery broadcast comes back too and is dropped by its type).
     sockaddr_in any = socketAddress(INADDR_ANY, settings.localPort);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
+    if (!handed && bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
         // The appliances answer to port 777 as well as to the sender's port; a
         // socket that cannot have the port silently misses the former, so say it.
-        ui_.showMessage(portMessage(settings.localPort, errno), MessageIcon::Warning);
+        // When the helper could not have it either, its reason is the one that counts.
+        const int error = settings.handed.helperError != 0 ? settings.handed.helperError : errno;
+        ui_.showMessage(portMessage(settings.localPort, error), MessageIcon::Warning);
     }
 
     endpointReady = 1;

@@ -2,6 +2,7 @@
 // The program's single UDP socket for all traffic with appliances.
 
 #include "protocol/datagram_port.h"
+#include "protocol/handed_socket.h"
 #include "protocol/wire.h"
 
 #include <cstdint>
@@ -21,6 +22,9 @@ struct EndpointSettings {
     std::uint16_t devicePort = kDevicePort;             // the appliances' port
     std::uint32_t broadcastAddress = kBroadcastAddress; // where "all ones" sends go
     std::uint32_t probeAddress = kBroadcastAddress;     // connected to, to learn localAddress
+    // A socket bound for us by the port helper: used instead of binding one when
+    // it is what we would bind (UDP on the wildcard address and localPort).
+    HandedSocket handed;
 };
 
 // Receives the socket to watch for readable datagrams (the main frame does it
