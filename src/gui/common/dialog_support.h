@@ -24,6 +24,13 @@ inline int unitsToPixelsX(double units) {
 // repaint the part of the parent behind it too; that is no paint of the dialog.
 bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event);
 
+// Tab into a group of radio buttons lands on its checked button (on the first
+// of the group when none is checked), so that Space there changes nothing; the
+// arrow keys move within the group. Only that button keeps Tab focus. A group
+// is what Qt makes exclusive: a button group, or the auto-exclusive buttons of
+// one parent.
+void keepTabOnCheckedRadios(QWidget* dialog);
+
 // Draws each list line with its tabs expanded to the given stops (pixels from the
 // left edge of the text). Beyond the last stop, tabs advance by `repeat` pixels
 // when it is above 0.
