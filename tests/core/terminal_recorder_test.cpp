@@ -57,8 +57,8 @@ TEST_F(TerminalRecorderTest, PromptIsTheLastEightCharactersWithLineEndsAsBlanks)
     receive("Username: \r\n");
     EXPECT_EQ(enter("guest"), LineRecord::Recorded);
     EXPECT_EQ(config.scriptPrompt(0), "name:   ");
-    // Turned into blanks in the buffer itself, and only in those eight.
-    EXPECT_STREQ(buffer(), "Username:   ");
+    // The buffer keeps its line ends for the display.
+    EXPECT_STREQ(buffer(), "Username: \r\n");
 
     // Fewer than eight characters received so far; a NUL among them.
     selfTest.terminalEnd = 0;
@@ -66,6 +66,20 @@ TEST_F(TerminalRecorderTest, PromptIsTheLastEightCharactersWithLineEndsAsBlanks)
     EXPECT_EQ(selfTest.terminalEnd, 4u);
     enter("x");
     EXPECT_EQ(config.scriptPrompt(1), "ab  ");
+}
+
+// The prompt is what the ISP sent on its last line, not the end of the line
+// before; a shorter prompt is no match for a longer slot it begins.
+TEST_F(TerminalRecorderTest, PromptStartsAtTheLineItIsOn) {
+    receive("Welcome\r\nlogin: ");
+    enter("guest");
+    EXPECT_EQ(config.scriptPrompt(0), "login: ");
+    EXPECT_EQ(terminalDisplayText(selfTest), "Welcome\nlogin: ");
+    receive("\r\nlog");
+    enter("x");
+    EXPECT_EQ(selfTest.scriptSlot, 1);
+    EXPECT_EQ(config.scriptPrompt(1), "log");
+    EXPECT_EQ(config.scriptResponse(0), "guest");
 }
 
 TEST_F(TerminalRecorderTest, RecordsEachLineUnderItsPromptAndSendsIt) {
@@ -113,7 +127,7 @@ TEST_F(TerminalRecorderTest, RepeatedPromptReplacesItsResponseAndOffsetsNeverDec
     receive("\r\nLogin incorrect\r\nlogin: ");
     enter("guest");
     EXPECT_EQ(selfTest.scriptSlot, 0);
-    EXPECT_EQ(config.scriptPrompt(0), " login: ");
+    EXPECT_EQ(config.scriptPrompt(0), "login: ");
     EXPECT_EQ(config.scriptPrompt(2), "");
     // The longer response runs into the next one until that is typed again.
     EXPECT_EQ(offsets(), (std::vector<int>{0, 5, 6, 6, 6}));
@@ -175,7 +189,7 @@ TEST_F(TerminalRecorderTest, ResponsesBeyondTheAreaAreSentButNotRecorded) {
 
     // One character still fits.
     EXPECT_EQ(enter("z"), LineRecord::Recorded);
-    EXPECT_EQ(config.scriptPrompt(3), "  c:  d:");
+    EXPECT_EQ(config.scriptPrompt(3), "d:");
     EXPECT_EQ(offsets(), (std::vector<int>{0, 16, 32, 47, 48}));
     EXPECT_EQ(port.sent.back().data, response("z"));
 }

@@ -91,6 +91,38 @@ class TestConfigEditors : public QObject {
         QCOMPARE(dlg.exec(), -1);
     }
 
+    // Tab into the radio group lands on the checked button, so Space there keeps
+    // the choice; the arrows move the choice, and Tab follows it.
+    void advanceTabEntersTheRadioGroupOnItsCheckedButton() {
+        EditorRig rig;
+        rig.config.setUseAlternativeNumbers(true);
+        CAdvanceDlg dlg(rig.config);
+        auto script = whenModal<CAdvanceDlg>([&](CAdvanceDlg* d) {
+            auto* blind = d->control<QCheckBox>(1127);
+            auto* always = d->control<QRadioButton>(1130);
+            auto* alternative = d->control<QRadioButton>(1125);
+            blind->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(blind, Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), alternative);
+            QTest::keyClick(alternative, Qt::Key_Space);
+            QVERIFY(alternative->isChecked() && d->field(1123)->isEnabled());
+            QTest::keyClick(alternative, Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), d->field(1123));
+
+            QTest::keyClick(d->field(1123), Qt::Key_Backtab);
+            QCOMPARE(d->focusWidget(), alternative);
+            QTest::keyClick(alternative, Qt::Key_Up);
+            QVERIFY(always->isChecked() && !d->field(1123)->isEnabled());
+            QCOMPARE(d->focusWidget(), always);
+            blind->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(blind, Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), always);
+            QTest::keyClick(always, Qt::Key_Tab);
+            QCOMPARE(d->focusWidget(), d->button(2)); // the disabled fields are passed
+        });
+        QCOMPARE(dlg.exec(), -1);
+    }
+
     void advanceRefusesBadFields_data() {
         QTest::addColumn<QString>("idle");
         QTest::addColumn<QString>("tries");

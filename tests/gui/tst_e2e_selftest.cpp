@@ -181,7 +181,7 @@ class TestEndToEndSelfTest : public QObject {
                  (QStringList{"Dialing... 5550004", "Terminal Mode Login ...", "PPP Connecting ...",
                               "Success ! Now, hang up phone ...", "Device ready !"}));
         QCOMPARE(rig.config.loginMode(), 1);
-        QCOMPARE(rig.config.scriptPrompt(0), std::string(" login: "));
+        QCOMPARE(rig.config.scriptPrompt(0), std::string("login: "));
         QCOMPARE(rig.config.scriptResponse(0), std::string("lab"));
         QCOMPARE(rig.config.scriptPrompt(1), std::string("ssword: "));
         QCOMPARE(rig.config.scriptResponse(1), std::string("pw1234"));
@@ -217,7 +217,7 @@ class TestEndToEndSelfTest : public QObject {
             QVERIFY(c->button(1050)->isDefault());
 
             auto editor = whenModal<CLoginScriptDlg>([](CLoginScriptDlg* e) {
-                QCOMPARE(e->control<QLineEdit>(1074)->text(), QString(" login: "));
+                QCOMPARE(e->control<QLineEdit>(1074)->text(), QString("login: "));
                 QCOMPARE(e->control<QLineEdit>(1049)->text(), QString("lab"));
                 QCOMPARE(e->control<QLineEdit>(1076)->text(), QString("ssword: "));
                 QCOMPARE(e->control<QLineEdit>(1050)->text(), QString("pw1234"));

@@ -84,16 +84,17 @@ class TestLoginTerminal : public QObject {
             QVERIFY(rig.selfTest.terminalDirty);
             rig.refresh();
             QCOMPARE(d->display()->toPlainText(), QString("Welcome\nlogin: guest"));
+            QVERIFY(d->display()->textCursor().atEnd()); // the caret where typing goes
 
             QTest::keyClick(d->display(), Qt::Key_Return);
             QVERIFY(d->isVisible());
             QCOMPARE(d->inputLine()->text(), QString());
             QCOMPARE(rig.port.sentTypes(), std::vector<int>{varn::kTerminalResponse});
             QCOMPARE(rig.lastResponse(), std::make_pair(std::string("guest"), 5));
-            QCOMPARE(rig.config.scriptPrompt(0), std::string(" login: "));
+            QCOMPARE(rig.config.scriptPrompt(0), std::string("login: "));
             QCOMPARE(rig.config.scriptResponse(0), std::string("guest"));
             rig.refresh();
-            QCOMPARE(d->display()->toPlainText(), QString("Welcome\n login: "));
+            QCOMPARE(d->display()->toPlainText(), QString("Welcome\nlogin: "));
 
             // Enter on an empty line: an empty response, sent all the same.
             rig.receive("\r\nPress Enter");
@@ -134,6 +135,8 @@ class TestLoginTerminal : public QObject {
             const QRect view = display->viewport()->rect();
             QCOMPARE(lineAt(display, view.topLeft() + QPoint(1, 1)), QString("line 13"));
             QCOMPARE(lineAt(display, view.bottomLeft() + QPoint(1, -1)), QString("login: "));
+            QVERIFY(display->textCursor().atEnd());
+            QVERIFY(view.contains(display->cursorRect()));
             // Earlier lines are still there for the scroll bar.
             display->verticalScrollBar()->setValue(0);
             QCOMPARE(lineAt(display, view.topLeft() + QPoint(1, 1)), QString("line 0"));

@@ -2,9 +2,12 @@
 
 #include "gui_test_support.h"
 
+#include "link/device_state.h"
+
 #include "gui/common/window_timers.h"
 #include "gui/devices/status_monitor_dlg.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -96,6 +99,49 @@ class TestStatusMonitor : public QObject {
         });
         QCOMPARE(rig.dlg.exec(), int(QDialog::Accepted));
         QVERIFY(!rig.state.monitorOpen);
+    }
+
+    // Each column holds the longest text it can show, whole, under its heading:
+    // the longest state, dial, PPP and terminal texts, a 12-letter name, the
+    // widest address and speed; the dialog grows to hold them.
+    void everyTextFitsItsColumn() {
+        MonitorRig rig;
+        rig.dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.dlg));
+        const QList<int>& left = rig.dlg.columns();
+        QCOMPARE(left.size(), 5);
+        const QFontMetrics font = rig.dlg.list()->fontMetrics();
+        const int gap = CStatusMonitorDlg::kColumnGap;
+        const auto fits = [&](int column, const QString& text) {
+            const int room = left[column + 1] - left[column] - (column < 3 ? gap : 0);
+            return font.horizontalAdvance(text) <= room;
+        };
+        QVERIFY(fits(0, QString(12, 'W')));
+        QStringList states{"Unknown"};
+        for (const char* name : varn::stateNames) {
+            states << name;
+        }
+        for (int state = varn::kStateDialResult; state <= varn::kStateTerminalResult; ++state) {
+            for (int code = 0; code <= 10; ++code) {
+                states << QString::fromStdString(
+                    varn::statusText(std::uint8_t(state), std::uint8_t(code)));
+            }
+        }
+        QVERIFY(states.contains("Dial Error - Telephone line Busy"));
+        QVERIFY(states.contains("PPP Error - CHAP Negotiation Failed !"));
+        for (const QString& text : states) {
+            QVERIFY2(fits(1, text), qPrintable(text));
+        }
+        QVERIFY(fits(2, "255.255.255.255"));
+        QVERIFY(fits(3, "65535"));
+        QVERIFY(left.back() < rig.dlg.list()->viewport()->width() - 8);
+        const QStringList headings{"labelName", "labelStatus", "labelWan", "labelSpeed"};
+        for (int i = 0; i < 4; ++i) {
+            auto* heading = rig.dlg.findChild<QLabel*>(headings[i]);
+            QCOMPARE(heading->x(), rig.dlg.list()->x() + left[i]);
+        }
+        QVERIFY(std::abs(rig.dlg.button(1)->geometry().center().x() - rig.dlg.width() / 2) <= 1);
+        rig.dlg.done(QDialog::Accepted);
     }
 
     // Sorted by name as the list box sorts: whatever the case.

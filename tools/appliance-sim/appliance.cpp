@@ -171,13 +171,16 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
         if (state_ != 3 || profile_.isp.kind != IspScript::Kind::Terminal)
             break; // no terminal login running: the ISP hears nothing
         const auto& prompts = profile_.isp.prompts;
+        // A terminal server echoes a login name, not a password.
+        const std::string echo = prompts[promptIndex_].echo ? request.response : "";
         if (request.response == prompts[promptIndex_].expect) {
             ++promptIndex_;
             if (promptIndex_ < prompts.size()) {
-                out.push_back({terminalData("\r\n" + prompts[promptIndex_].prompt), ispDelayMs});
+                out.push_back(
+                    {terminalData(echo + "\r\n" + prompts[promptIndex_].prompt), ispDelayMs});
             } else {
                 // The last line of text, then the ISP goes PPP.
-                const std::string text = "\r\nEntering PPP mode.\r\n";
+                const std::string text = echo + "\r\nEntering PPP mode.\r\n";
                 Bytes data(text.begin(), text.end());
                 for (std::uint8_t byte : pppFraming())
                     data.push_back(byte);
@@ -187,7 +190,7 @@ std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t re
         } else {
             promptIndex_ = 0;
             out.push_back(
-                {terminalData("\r\nLogin incorrect\r\n" + prompts[0].prompt), ispDelayMs});
+                {terminalData(echo + "\r\nLogin incorrect\r\n" + prompts[0].prompt), ispDelayMs});
         }
         break;
     }

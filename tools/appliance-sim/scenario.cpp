@@ -44,7 +44,7 @@ Scenario defaultScenario() {
     lab.fillerSeed = 2;
     lab.firmwareVersion = "V2.40 1999.08.30";
     lab.isp.kind = IspScript::Kind::Terminal;
-    lab.isp.prompts = {{"Welcome to the dial-in service\r\nlogin: ", "lab"},
+    lab.isp.prompts = {{"Welcome to the dial-in service\r\nlogin: ", "lab", true},
                        {"Password: ", "lab-pw"}};
     lab.wanAddress = 0xCB00712D; // 203.0.113.45
     lab.lineSpeed = 28800;
@@ -165,10 +165,15 @@ class Reader {
             for (std::size_t i = 0; i < list.size(); ++i) {
                 std::string where = path + ".prompts[" + std::to_string(i) + "]";
                 IspScript::Prompt p;
-                if (!keys(list[i], where, {"prompt", "expect"}) ||
+                if (!keys(list[i], where, {"prompt", "expect", "echo"}) ||
                     !text(list[i], where, "prompt", 512, p.prompt) ||
                     !text(list[i], where, "expect", 32, p.expect))
                     return false;
+                if (list[i].contains("echo")) {
+                    if (!list[i]["echo"].is_boolean())
+                        return fail(where + ".echo", "must be true or false");
+                    p.echo = list[i]["echo"].get<bool>();
+                }
                 if (p.prompt.empty())
                     return fail(where + ".prompt", "must not be empty");
                 out.prompts.push_back(p);

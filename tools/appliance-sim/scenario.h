@@ -16,6 +16,7 @@ struct IspScript {
     struct Prompt {
         std::string prompt; // text the ISP sends
         std::string expect; // the response it wants
+        bool echo = false;  // it sends the response back, as a login name is
     };
     Kind kind = Kind::Ppp;
     std::uint8_t dialResult = 0; // DialFailure: the dial failure code (1..10)

@@ -66,16 +66,44 @@ std::string terminalDisplayText(const SelfTestState& selfTest) {
 
 namespace {
 
-// The prompt before a typed line: the last up to 8 characters before end, with
-// every NUL, carriage return and line feed turned into a blank in text itself.
-std::string takePrompt(char* text, std::size_t end) {
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// The prompt before a typed line: the last up to 8 characters before end, from
+// the start of the last line that has text in them, every NUL, carriage return
+// and line feed in it as a blank. The buffer is left as it is, so the display
+// keeps its line ends.
+std::string takePrompt(const char* text, std::size_t end) {
     const std::size_t n = std::min(end, DeviceConfig::kScriptPromptSize);
-    char* prompt = text + end - n;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (prompt[i] == '\0' || prompt[i] == '\r' || prompt[i] == '\n')
-            prompt[i] = ' ';
+    std::string prompt(text + end - n, n);
+    std::size_t lastText = n;
+    while (lastText > 0 && isLineEnd(prompt[lastText - 1]))
+        --lastText;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < lastText; ++i) {
+        if (isLineEnd(prompt[i]))
+            start = i + 1;
     }
-    return std::string(prompt, n);
+    prompt.erase(0, start);
+    for (char& c : prompt) {
+        if (c == '\0' || isLineEnd(c))
+            c = ' ';
+    }
+    return prompt;
+}
+
+// A slot holds the prompt when their texts up to the first NUL, at most 8
+// characters, are the same.
+bool slotHolds(const std::uint8_t* slot, const std::string& prompt) {
+    for (std::size_t i = 0; i < DeviceConfig::kScriptPromptSize; ++i) {
+        const auto c = std::uint8_t(i < prompt.size() ? prompt[i] : 0);
+        if (slot[i] != c)
+            return false;
+        if (c == 0)
+            return true;
+    }
+    return true;
 }
 
 } // namespace
@@ -107,12 +135,9 @@ LineRecord recordEnteredLine(SelfTestState& selfTest, DeviceConfig& config, std:
     std::uint8_t* responses = config.data() + DeviceConfig::kScriptResponses;
     constexpr int kPairs = int(DeviceConfig::kScriptPairs);
 
-    // The prompt has no NUL left, so comparing over its length is comparing the
-    // text up to there.
     int slot = -1;
     for (int i = 0; i < kPairs && slot < 0; ++i) {
-        if (std::memcmp(prompts + std::size_t(i) * DeviceConfig::kScriptPromptSize, prompt.data(),
-                        prompt.size()) == 0)
+        if (slotHolds(prompts + std::size_t(i) * DeviceConfig::kScriptPromptSize, prompt))
             slot = i;
     }
     const bool isNew = slot < 0;

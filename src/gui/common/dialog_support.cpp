@@ -1,8 +1,12 @@
 #include "gui/common/dialog_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
+#include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QRegion>
 #include <QStyle>
 #include <QWidget>
@@ -20,6 +24,38 @@ bool isOwnPaint(const QWidget* dialog, const QPaintEvent* event) {
     return !own.isEmpty();
 }
 
+void keepTabOnCheckedRadios(QWidget* dialog) {
+    // Groups in focus-chain order, so that "first" is the first Tab reaches.
+    QHash<const QObject*, QList<QRadioButton*>> groups;
+    QList<const QObject*> order;
+    for (QWidget* w = dialog->nextInFocusChain(); w != dialog; w = w->nextInFocusChain()) {
+        auto* radio = qobject_cast<QRadioButton*>(w);
+        if (radio == nullptr || (radio->group() == nullptr && !radio->autoExclusive())) {
+            continue;
+        }
+        const QObject* key = radio->group() != nullptr ? static_cast<const QObject*>(radio->group())
+                                                       : radio->parentWidget();
+        if (!groups.contains(key)) {
+            order.append(key);
+        }
+        groups[key].append(radio);
+    }
+    for (const QObject* key : order) {
+        const QList<QRadioButton*>& buttons = groups[key];
+        QRadioButton* target = buttons.first();
+        for (QRadioButton* b : buttons) {
+            if (b->isChecked()) {
+                target = b;
+            }
+        }
+        for (QRadioButton* b : buttons) {
+            const int policy =
+                b == target ? b->focusPolicy() | Qt::TabFocus : b->focusPolicy() & ~Qt::TabFocus;
+            b->setFocusPolicy(Qt::FocusPolicy(policy));
+        }
+    }
+}
+
 ColumnDelegate::ColumnDelegate(QList<int> columns, QObject* parent)
     : QStyledItemDelegate(parent), columns_(std::move(columns)) {}
 
@@ -33,7 +69,8 @@ void ColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
     const QRect area =
-        style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
+        style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
+            .adjusted(kInset, 0, -kInset, 0);
     const QStringList texts = index.data(kColumnsRole).toStringList();
     const bool selected = (opt.state & QStyle::State_Selected) != 0;
     painter->save();

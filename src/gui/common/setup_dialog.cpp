@@ -4,6 +4,7 @@
 #include "gui/common/window_timers.h"
 
 #include <QPaintEvent>
+#include <QRadioButton>
 
 namespace varn {
 
@@ -18,6 +19,10 @@ void SetupDialog::finishSetup() {
     // the default button.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setAutoDefault(true);
+    }
+    keepTabOnCheckedRadios(this);
+    for (QRadioButton* r : findChildren<QRadioButton*>()) {
+        connect(r, &QRadioButton::toggled, this, [this] { keepTabOnCheckedRadios(this); });
     }
 }
 

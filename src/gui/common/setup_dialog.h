@@ -2,8 +2,8 @@
 // What every dialog of the utility shares: a fixed size, numbered timers owned by
 // the dialog, the painting rule (a paint of the dialog's own surface puts the
 // focus where it belongs and refills lists, never re-entering itself), Enter on a
-// focused push button pressing that button, and one initialisation that runs
-// when the dialog is first shown.
+// focused push button pressing that button, Tab into a radio group landing on its
+// checked button, and one initialisation that runs when the dialog is first shown.
 
 #include <QDialog>
 #include <QLineEdit>

@@ -4,6 +4,7 @@
 #include "gui/common/setup_dialog.h"
 #include "link/request_plans.h"
 
+#include <QList>
 #include <memory>
 
 class QListWidget;
@@ -22,13 +23,16 @@ class CStatusMonitorDlg : public SetupDialog {
     static constexpr int TIMER_STATUS_POLL = 9217;
     static constexpr int kFirstPoll = kStatusFirstRefresh; // ms after opening
     static constexpr int kPollInterval = kStatusRefreshInterval;
-    // Columns from the list's left edge, in dialog units, under their headings.
-    static constexpr int kTabStopUnits = 110, kWanColumnUnits = 168, kSpeedColumnUnits = 218;
+    // Pixels between two columns.
+    static constexpr int kColumnGap = 8;
 
     CStatusMonitorDlg(Link& link, DevicesState& state, QWidget* parent = nullptr);
     ~CStatusMonitorDlg() override;
 
     QListWidget* list() const;
+    // The left edges of the columns (name, state, WAN address, speed) in pixels
+    // from the start of a line's text, and where the last one ends.
+    const QList<int>& columns() const { return columns_; }
 
     void done(int result) override;
 
@@ -43,6 +47,7 @@ class CStatusMonitorDlg : public SetupDialog {
     Link& link_;
     DevicesState& state_;
     std::unique_ptr<Ui::CStatusMonitorDlg> ui_;
+    QList<int> columns_;
 };
 
 } // namespace varn

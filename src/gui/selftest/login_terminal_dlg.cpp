@@ -139,7 +139,9 @@ void CLoginTerminalDlg::refreshDisplay() {
     const std::string text = selfTest_.displayText();
     QPlainTextEdit* display = ui_->id1069;
     display->setPlainText(fromDeviceText(text));
-    // The last lines in view: the display is as tall as kTerminalLinesInView lines.
+    // The caret where typing goes, after the echo; the last lines in view, as the
+    // display is as tall as kTerminalLinesInView lines.
+    display->moveCursor(QTextCursor::End);
     QScrollBar* bar = display->verticalScrollBar();
     bar->setValue(bar->maximum());
 }

@@ -225,9 +225,11 @@ TEST(Appliance, TerminalIspAsksPromptsThenGoesPpp) {
         return replies.empty() ? std::string()
                                : std::string(replies[0].bytes.begin() + 10, replies[0].bytes.end());
     };
-    EXPECT_NE(respond("nobody").find("Login incorrect"), std::string::npos);
-    EXPECT_NE(respond("lab").find("Password: "), std::string::npos);
+    // The login name comes back as a terminal server echoes it, the password not.
+    EXPECT_EQ(respond("nobody").rfind("nobody\r\nLogin incorrect\r\n", 0), 0u);
+    EXPECT_EQ(respond("lab"), "lab\r\nPassword: ");
     std::string last = respond("lab-pw");
+    EXPECT_EQ(last.rfind("\r\nEntering PPP mode.\r\n", 0), 0u);
     EXPECT_NE(last.find("\x7E\xFF\x7D\x23"), std::string::npos);
     EXPECT_EQ(a.state(), 4);
     EXPECT_EQ(respond("late"), ""); // the ISP has gone PPP
