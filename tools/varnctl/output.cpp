@@ -34,6 +34,7 @@ std::vector<DeviceRow> deviceRows(const varn::DeviceTable& table, const std::str
 std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
     // In the Status Monitor's order: its lines sorted by their text, whatever the case.
     std::vector<const varn::MonitorEntry*> entries;
+    entries.reserve(std::size_t(table.monitorCount()));
     for (int i = 0; i < table.monitorCount(); ++i)
         entries.push_back(&table.entry(i));
     std::stable_sort(entries.begin(), entries.end(),

@@ -12,7 +12,6 @@ class PasswordCache {
     static constexpr int kRows = 50;
     static constexpr std::size_t kNameWidth = 12;
 
-    // Empties the table: the first row's first byte becomes 0.
     void clear() { rows_[0][0] = 0; }
 
     // True when a row with this name (at most 12 characters, compared as bytes)
