@@ -40,6 +40,8 @@ struct ConfigRig : LinkRig {
         config.setDevicePassword("");
         config.setLanIpAddress(addr(192, 168, 1, 20));
         config.setPhoneNumber(phone);
+        config.setAlternativeNumber(1, "");
+        config.setAlternativeNumber(2, "");
         config.clearLoginArea();
         config.setLoginMode(mode);
         if (mode == varn::LoginMode::Ppp) {
@@ -146,7 +148,8 @@ class TestConfigDlg : public QObject {
             QCOMPARE(enabled(c, LoginScriptButton), loginScript);
             QVERIFY(enabled(c, Cancel) && enabled(c, Advance) && enabled(c, SetPassword));
             QTRY_COMPARE(c->focusWidget(), c->field(Name));
-            QCOMPARE(c->field(Name)->selectedText(), QString("Office"));
+            // Focus only: a repaint must not let the next key replace the name.
+            QCOMPARE(c->field(Name)->selectedText(), QString());
             // Filling the fields changed nothing in the block.
             QVERIFY(rig.config == before);
             c->done(QDialog::Rejected);

@@ -68,7 +68,6 @@ class TestConfigEditors : public QObject {
             QCOMPARE(d->field(1123)->text(), QString("5550001"));
             QCOMPARE(d->field(1124)->text(), QString("5550002"));
             QCOMPARE(d->field(1126)->text(), QString("3"));
-            QCOMPARE(d->field(1123)->maxLength(), 15);
             QVERIFY(checked(d, 1127));
             QCOMPARE(checked(d, 1125), alternatives);
             QCOMPARE(checked(d, 1130), !alternatives);
@@ -123,6 +122,30 @@ class TestConfigEditors : public QObject {
         QCOMPARE(dlg.exec(), -1);
     }
 
+    // Typing stops at 15 characters, but a longer number the appliance stored
+    // shows whole, and OK refuses it instead of writing it back cut.
+    void advanceShowsAStoredSixteenCharacterNumberWhole() {
+        EditorRig rig; // every byte 'Z': both numbers are 16 characters, unterminated
+        rig.config.setIdleMinutes(5);
+        rig.config.setAlternativeTries(3);
+        rig.config.setUseAlternativeNumbers(true);
+        const varn::DeviceConfig before = rig.config;
+        CAdvanceDlg dlg(rig.config);
+        auto script = whenModal<CAdvanceDlg>([&](CAdvanceDlg* d) {
+            QCOMPARE(d->field(1123)->text(), QString(16, 'Z'));
+            QTest::mouseClick(d->button(1), Qt::LeftButton);
+            QCOMPARE(rig.messages.texts,
+                     QStringList{"Please enter no more than 15 characters."});
+            QCOMPARE(d->focusWidget(), d->field(1124));
+            d->field(1123)->clear();
+            QTest::keyClicks(d->field(1123), "01234567890123456789");
+            QCOMPARE(d->field(1123)->text(), QString("012345678901234"));
+            d->reject();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QVERIFY(rig.config == before);
+    }
+
     void advanceRefusesBadFields_data() {
         QTest::addColumn<QString>("idle");
         QTest::addColumn<QString>("tries");
@@ -147,6 +170,8 @@ class TestConfigEditors : public QObject {
         QFETCH(QString, message);
         EditorRig rig;
         rig.config.setUseAlternativeNumbers(true);
+        rig.config.setAlternativeNumber(1, "5550001");
+        rig.config.setAlternativeNumber(2, "5550002");
         const varn::DeviceConfig before = rig.config;
         CAdvanceDlg dlg(rig.config);
         auto script = whenModal<CAdvanceDlg>([&](CAdvanceDlg* d) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QValidator>
 #include <string>
 
 namespace varn {
@@ -22,6 +23,27 @@ inline void focusAndSelect(QLineEdit* field) {
     field->setFocus(Qt::TabFocusReason);
     field->selectAll();
 }
+
+// Gives an edit the focus and nothing more: a painting rule runs again at any
+// repaint, and selecting the text there would let the next key replace what
+// the user had typed.
+inline void giveFocus(QLineEdit* field) {
+    field->setFocus(Qt::OtherFocusReason);
+}
+
+// Keeps what is typed or pasted within n characters, as a field's limit does,
+// without cutting a longer text that the program puts there (setText is not
+// validated), so that a stored text shows whole and its check can refuse it.
+class TypingLimit : public QValidator {
+  public:
+    TypingLimit(int n, QObject* parent) : QValidator(parent), n_(n) {}
+    State validate(QString& input, int&) const override {
+        return input.size() > n_ ? Invalid : Acceptable;
+    }
+
+  private:
+    int n_;
+};
 
 // Cuts a field's text to its first n characters, the caret at the end.
 inline void cutText(QLineEdit* field, int n) {

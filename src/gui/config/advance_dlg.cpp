@@ -30,9 +30,11 @@ CAdvanceDlg::CAdvanceDlg(DeviceConfig& config, QWidget* parent)
 CAdvanceDlg::~CAdvanceDlg() = default;
 
 void CAdvanceDlg::initDialog() {
+    // Typing is held to 15 characters; a longer number the appliance stored
+    // shows whole, and OK's check refuses it.
     const int limit = int(kAlternativeNumberMaxText);
-    ui_->id1123->setMaxLength(limit);
-    ui_->id1124->setMaxLength(limit);
+    ui_->id1123->setValidator(new TypingLimit(limit, ui_->id1123));
+    ui_->id1124->setValidator(new TypingLimit(limit, ui_->id1124));
     ui_->id1029->setText(QString::number(idleMinutes_));
     ui_->id1124->setText(fromDeviceText(alternative2_));
     ui_->id1123->setText(fromDeviceText(alternative1_));
@@ -45,7 +47,7 @@ void CAdvanceDlg::initDialog() {
 }
 
 void CAdvanceDlg::paintRule() {
-    focusAndSelect(ui_->id1029);
+    giveFocus(ui_->id1029);
 }
 
 void CAdvanceDlg::setAlternativesEnabled(bool enabled) {

@@ -93,7 +93,7 @@ void CConfigDlg::initDialog() {
 }
 
 void CConfigDlg::paintRule() {
-    focusAndSelect(ui_->id1010);
+    giveFocus(ui_->id1010);
 }
 
 void CConfigDlg::enableSave() {

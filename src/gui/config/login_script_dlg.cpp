@@ -36,7 +36,7 @@ void CLoginScriptDlg::initDialog() {
 }
 
 void CLoginScriptDlg::paintRule() {
-    focusAndSelect(prompts_[0]);
+    giveFocus(prompts_[0]);
 }
 
 void CLoginScriptDlg::onPromptChanged(int row) {

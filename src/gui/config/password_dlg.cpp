@@ -37,7 +37,7 @@ void CPasswordDlg::initDialog() {
 }
 
 void CPasswordDlg::paintRule() {
-    focusAndSelect(ui_->id1019);
+    giveFocus(ui_->id1019);
 }
 
 bool CPasswordDlg::eventFilter(QObject* watched, QEvent* event) {
