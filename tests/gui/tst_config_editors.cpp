@@ -134,8 +134,7 @@ class TestConfigEditors : public QObject {
         auto script = whenModal<CAdvanceDlg>([&](CAdvanceDlg* d) {
             QCOMPARE(d->field(1123)->text(), QString(16, 'Z'));
             QTest::mouseClick(d->button(1), Qt::LeftButton);
-            QCOMPARE(rig.messages.texts,
-                     QStringList{"Please enter no more than 15 characters."});
+            QCOMPARE(rig.messages.texts, QStringList{"Please enter no more than 15 characters."});
             QCOMPARE(d->focusWidget(), d->field(1124));
             d->field(1123)->clear();
             QTest::keyClicks(d->field(1123), "01234567890123456789");

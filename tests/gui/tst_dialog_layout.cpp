@@ -176,7 +176,8 @@ class TestDialogLayout : public QObject {
         dialogs.emplace_back(new CPasswordDlg(rig.config));
         dialogs.emplace_back(new CAdminLoginDlg);
         dialogs.emplace_back(new CDeviceIpDlg(rig.link, rig.config));
-        dialogs.emplace_back(new CDeviceListDlg(rig.link, rig.config, rig.test, rig.state, rig.ui, endpoint));
+        dialogs.emplace_back(
+            new CDeviceListDlg(rig.link, rig.config, rig.test, rig.state, rig.ui, endpoint));
         dialogs.emplace_back(new CStatusMonitorDlg(rig.link, rig.state));
         dialogs.emplace_back(new CLoginTerminalDlg(rig.test));
         dialogs.emplace_back(new CPracticeDlg(rig.link, rig.test));

@@ -68,9 +68,8 @@ void ColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
-    const QRect area =
-        style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
-            .adjusted(kInset, 0, -kInset, 0);
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
+                           .adjusted(kInset, 0, -kInset, 0);
     const QStringList texts = index.data(kColumnsRole).toStringList();
     const bool selected = (opt.state & QStyle::State_Selected) != 0;
     painter->save();
