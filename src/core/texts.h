@@ -20,6 +20,9 @@ inline constexpr char kResetting[] = "VARN : Device is resetting now.";
 inline constexpr char kChainFailed[] = "Get Configuration of selected device failed, check if "
                                        "connection was lost or IP Address need be set";
 inline constexpr char kIncorrectPassword[] = "Incorrect Password !";
+// Before configuring an appliance whose name more than one host answers with:
+// how many, the name, their addresses, and the one chosen.
+inline constexpr char kSameName[] = "%1 devices answer as \"%2\": %3. Configuring the one at %4.";
 
 // Set Device IP Address
 inline constexpr char kInvalidAddress[] = "Invalid IP Address !";

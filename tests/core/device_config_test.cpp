@@ -121,7 +121,8 @@ TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
     Bytes reply2 = reply(2, 520);
     for (std::size_t i = 8; i < 520; ++i)
         reply2[i] = std::uint8_t(i * 31 + 5);
-    link.awaitReply(kReadConfig);
+    link.chooseDevice(DeviceEntry{shownName(reply2.data() + 8 + DeviceConfig::kDeviceName), 0, 0});
+    link.sendRequest(kReadConfig);
     link.handleDatagram(reply2.data(), reply2.size());
 
     // Reading every interpreted field changes nothing.
@@ -130,6 +131,7 @@ TEST(DeviceConfig, BlockReceivedAndSentBackIsIdentical) {
     config.scriptResponse(2);
     config.alternativeNumber(2);
 
+    port.sent.clear();
     link.sendRequest(7);
     ASSERT_EQ(port.sent.size(), 1u);
     EXPECT_EQ(Bytes(port.sent[0].data.begin() + 8, port.sent[0].data.end()),

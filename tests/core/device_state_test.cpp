@@ -29,6 +29,7 @@ Bytes statusReply(const char* name, std::uint8_t state, std::uint8_t code, std::
 
 class MonitorTest : public ::testing::Test, protected LinkOver<> {
   protected:
+    void SetUp() override { link.sendRequest(kStatusPoll); }
     void receive(const Bytes& d) { link.handleDatagram(d.data(), d.size()); }
 };
 

@@ -67,6 +67,10 @@ class MemoryPort : public DatagramPort {
   public:
     std::vector<SentDatagram> sent;
     std::deque<QueuedDatagram> incoming;
+    // As the real endpoint: every datagram's sender is known, and a reply
+    // queued without one comes from 0.0.0.0, which answers nothing.
+    bool sourcesKnown = false;
+    bool knowsSources() const override { return sourcesKnown; }
 
     void queue(Bytes datagram, std::uint32_t source = 0) {
         incoming.push_back({std::move(datagram), source});

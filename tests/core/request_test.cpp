@@ -61,8 +61,10 @@ TEST_F(RequestTest, RequestsWithoutPayloadAreTheBareHeader) {
 TEST_F(RequestTest, DiscoveryClearsNewDeviceSeen) {
     Bytes found = reply(1, 29);
     put(found, 8, bytes("BOX7"));
+    link.sendRequest(kDiscover);
     link.handleDatagram(found.data(), found.size());
     ASSERT_TRUE(link.newDeviceSeen());
+    port.sent.clear();
     sendOne(1);
     EXPECT_FALSE(link.newDeviceSeen());
 }

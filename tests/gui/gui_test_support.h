@@ -128,12 +128,22 @@ inline Bytes terminalReply(const std::string& data) {
     return d;
 }
 
+// A request went out and the appliance sent `reply`, as if nothing else had
+// happened: the port keeps no record of the request.
+inline void answered(varn::Link& link, varn::fakes::MemoryPort& port, int request,
+                     const Bytes& reply) {
+    const std::size_t sent = port.sent.size();
+    link.sendRequest(request);
+    port.sent.resize(sent);
+    link.handleDatagram(reply.data(), reply.size());
+}
+
 // The link as it is after a firmware-versions reply with this text.
-inline void receiveFirmwareVersion(varn::Link& link, const std::string& text) {
+inline void receiveFirmwareVersion(varn::Link& link, varn::fakes::MemoryPort& port,
+                                   const std::string& text) {
     Bytes d = varn::fakes::reply(varn::kVersions, 56);
     putText(d, 24, text.substr(0, 16));
-    link.awaitReply(varn::kVersions);
-    link.handleDatagram(d.data(), d.size());
+    answered(link, port, varn::kVersions, d);
 }
 
 // The start of a PPP frame as it comes after a dial.

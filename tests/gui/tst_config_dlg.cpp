@@ -48,7 +48,7 @@ struct ConfigRig : LinkRig {
             config.setPppUserName("user");
             config.setPppPassword("secret");
         }
-        receiveFirmwareVersion(link, "2.31");
+        receiveFirmwareVersion(link, port, "2.31");
         // The appliance acknowledges a write only when told to.
         port.answer = [this](const varn::fakes::SentDatagram& d) {
             std::vector<Bytes> out;
@@ -160,7 +160,7 @@ class TestConfigDlg : public QObject {
     // The label shows the version received, even an empty one.
     void theFirmwareLabelShowsTheReceivedText() {
         ConfigRig rig;
-        receiveFirmwareVersion(rig.link, "");
+        receiveFirmwareVersion(rig.link, rig.port, "");
         CConfigDlg dlg(rig.link, rig.config, rig.test);
         auto script = whenModal<CConfigDlg>(
             [&](CConfigDlg* c) { QCOMPARE(c->control<QLabel>(1111)->text(), QString()); });

@@ -14,8 +14,7 @@ namespace {
 // A link whose row 0 names the appliance being moved.
 struct MoverRig : LinkRig {
     MoverRig() {
-        const Bytes found = discoveryReply("MOVER", addr(10, 0, 0, 5));
-        link.handleDatagram(found.data(), found.size());
+        answered(link, port, kDiscover, discoveryReply("MOVER", addr(10, 0, 0, 5)));
         link.chooseDevice(0);
         link.setTargetAddress(addr(10, 0, 0, 5));
     }

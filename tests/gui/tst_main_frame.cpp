@@ -167,6 +167,7 @@ class TestMainFrame : public QObject {
         varn::DeviceConfig config;
         varn::SilentUserInterface ui;
         varn::Link link(port, config, ui);
+        link.sendRequest(varn::kDiscover);
         dispatchWaitingReplies(link, in);
         QCOMPARE(link.devices().deviceCount(), kRepliesPerNotification);
         dispatchWaitingReplies(link, in);

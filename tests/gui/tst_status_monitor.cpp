@@ -26,8 +26,7 @@ class TestStatusMonitor : public QObject {
     void pollsAtOnceThenEveryThreeSeconds() {
         MonitorRig rig;
         for (int i = 0; i < 7; ++i) { // the table starts empty each time
-            const Bytes row = statusReply("OLD" + std::to_string(i), 0);
-            rig.link.handleDatagram(row.data(), row.size());
+            answered(rig.link, rig.port, kStatusPoll, statusReply("OLD" + std::to_string(i), 0));
         }
         QCOMPARE(rig.link.monitor().monitorCount(), 7);
         auto script = whenModal<CStatusMonitorDlg>([&](CStatusMonitorDlg* d) {
@@ -51,8 +50,7 @@ class TestStatusMonitor : public QObject {
     void silentAppliancesReadUnknownWithinTheDiscoveredRows() {
         MonitorRig rig;
         for (const char* name : {"ALPHA", "BETA"}) {
-            const Bytes found = discoveryReply(name, addr(192, 168, 1, 30));
-            rig.link.handleDatagram(found.data(), found.size());
+            answered(rig.link, rig.port, kDiscover, discoveryReply(name, addr(192, 168, 1, 30)));
         }
         bool silent = false;
         rig.port.answer = [&](const varn::fakes::SentDatagram&) {

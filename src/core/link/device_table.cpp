@@ -43,6 +43,13 @@ int DeviceTable::find(const ShownName& name, std::uint32_t address) const {
     return -1;
 }
 
+int DeviceTable::fromSource(std::uint32_t source) const {
+    for (int i = 0; i < deviceCount_; ++i)
+        if (entries_[std::size_t(i)].source == source)
+            return i;
+    return -1;
+}
+
 bool DeviceTable::add(const DeviceEntry& entry) {
     if (deviceCount_ >= kTableRows)
         return false;

@@ -19,6 +19,7 @@ struct DeviceEntry {
     ShownName name{};
     std::uint32_t address = 0; // network order
     std::uint8_t state = 0;    // as the reply gave it
+    std::uint32_t source = 0;  // where the reply came from (0: not known)
 
     // The Device List's line: the name, a blank, a tab, the dotted address, a
     // tab at column 29 and the state's name, blank-padded to 128 characters.
@@ -39,6 +40,8 @@ class DeviceTable {
 
     // The entry in use with this name and address; -1 when none.
     int find(const ShownName& name, std::uint32_t address) const;
+    // An entry in use whose reply came from source; -1 when none.
+    int fromSource(std::uint32_t source) const;
     // Appends an entry; false when all 50 are in use.
     bool add(const DeviceEntry& entry);
     // deviceCount := 0; the old entries stay in memory, unused.

@@ -49,22 +49,80 @@ const std::array<Slot, Dispatcher::kHighestReplyType + 1>& slots() {
     return table;
 }
 
+// The requests a reply answers, tried in this order: its own type with bit 7
+// set answers each request. 0x87 also answers the PPP account (15): the
+// program these appliances were made for had no slot for 0x8F and ended its
+// wait for the account at any acknowledgement, so an appliance that worked
+// with it may acknowledge the account as it does a write.
+struct Answers {
+    std::uint8_t requests[2];
+    int count;
+};
+Answers answeredBy(std::uint8_t replyType) {
+    if (replyType == kWriteConfig)
+        return {{kWriteConfig, kPppAccount}, 2};
+    return {{replyType, 0}, 1};
+}
+
+bool keepsOutstanding(std::uint8_t requestType) {
+    return requestType == kDiscover || requestType == kStatusPoll;
+}
+
 } // namespace
 
 Dispatcher::Target Dispatcher::target(std::uint8_t replyType) {
     return replyType <= kHighestReplyType ? slots()[replyType].target : Target::None;
 }
 
-bool Dispatcher::take(std::uint8_t replyType) {
-    if (awaited_ != replyType)
+void Dispatcher::sent(std::uint8_t type, std::uint32_t destination) {
+    awaited_ = type;
+    if (type <= kHighestReplyType)
+        outstanding_[type] = {true, destination};
+}
+
+bool Dispatcher::outstanding(std::uint8_t requestType) const {
+    return requestType <= kHighestReplyType && outstanding_[requestType].pending;
+}
+
+bool Dispatcher::from(std::uint8_t requestType, std::uint32_t source) const {
+    if (!outstanding(requestType))
         return false;
-    awaited_ = 0;
-    return true;
+    const std::uint32_t to = outstanding_[requestType].destination;
+    return to == kBroadcastAddress || source == to || (source == 0 && trustUnknown_);
+}
+
+std::uint8_t Dispatcher::answers(std::uint8_t replyType, std::uint32_t source) const {
+    const Answers a = answeredBy(replyType);
+    // The request the marker names first: it is the one a dialog waits on.
+    for (int i = 0; i < a.count; ++i)
+        if (a.requests[i] == awaited_ && from(a.requests[i], source))
+            return a.requests[i];
+    for (int i = 0; i < a.count; ++i)
+        if (from(a.requests[i], source))
+            return a.requests[i];
+    return 0;
+}
+
+void Dispatcher::take(std::uint8_t requestType) {
+    if (requestType <= kHighestReplyType && !keepsOutstanding(requestType))
+        outstanding_[requestType].pending = false;
+    if (awaited_ == requestType)
+        awaited_ = 0;
+}
+
+std::uint8_t Dispatcher::answer(std::uint8_t replyType, std::uint32_t source) {
+    const std::uint8_t request = answers(replyType, source);
+    if (request != 0)
+        take(request);
+    return request;
 }
 
 void Dispatcher::dispatch(const ReplyBytes& reply, std::uint32_t source, ReplyHandlers& link,
                           ReplyHandlers* selfTest) const {
-    if (reply.length < kHeaderSize || (reply.data[6] & kReplyBit) == 0)
+    // A header of seven bytes (the magic and the type, no zero after it) is
+    // what some appliances acknowledge with; the buffer's zeros stand in for
+    // the missing byte.
+    if (reply.length < kHeaderSize - 1 || (reply.data[6] & kReplyBit) == 0)
         return;
     const std::uint8_t type = reply.type();
     if (type > kHighestReplyType)

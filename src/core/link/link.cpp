@@ -23,14 +23,19 @@ std::unique_ptr<std::uint8_t[]> datagramBuffer() {
 } // namespace
 
 Link::Link(DatagramPort& port, DeviceConfig& config, UserInterface& ui)
-    : port_(port), config_(config), ui_(ui) {}
+    : port_(port), config_(config), ui_(ui), dispatcher_(!port.knowsSources()) {}
 
 std::uint32_t Link::localAddress() const {
     return port_.localAddress;
 }
 
+bool Link::fromTarget(std::uint32_t source) const {
+    return targetAddress_ == kBroadcastAddress || source == targetAddress_ ||
+           (source == 0 && !port_.knowsSources());
+}
+
 template <typename Encode> void Link::send(std::uint8_t type, std::uint32_t to, Encode&& encode) {
-    dispatcher_.expect(type);
+    dispatcher_.sent(type, to);
     auto buffer = datagramBuffer();
     if (!buffer) {
         ui_.showMessage(texts::kMemoryFailed, MessageIcon::Warning);
@@ -58,8 +63,6 @@ void Link::sendRequest(int requestType) {
         return send(type, targetAddress_,
                     [this](std::uint8_t* b) { return encodeWriteConfig(b, config_); });
     case kReset:
-        resetPending_ = true;
-        return send(type, targetAddress_, header);
     case kHangUp:
     case kBeginConfig:
     case kAbandonConfig:
@@ -79,7 +82,7 @@ void Link::sendRequest(int requestType) {
     case kStatusPoll:
         return send(type, kBroadcastAddress, header);
     default:
-        dispatcher_.expect(type); // awaited all the same; nothing goes out
+        dispatcher_.await(type); // awaited all the same; nothing goes out
         return;
     }
 }
@@ -130,12 +133,16 @@ void Link::handleDatagram(const std::uint8_t* datagram, std::size_t length, std:
     dispatcher_.dispatch({buffer.get(), length}, source, *this, selfTest_);
 }
 
-void Link::onDiscovery(const DiscoveryReply& reply, std::uint32_t) {
-    if (reply.name[0] == 0)
-        return; // no name: not listed
-    const DeviceEntry entry{shownName(reply.name.data()), reply.address, reply.state};
+void Link::onDiscovery(const DiscoveryReply& reply, std::uint32_t source) {
+    if (reply.name[0] == 0 || !dispatcher_.from(kDiscover, source))
+        return; // no name, or no discovery asked for: not listed
+    const DeviceEntry entry{shownName(reply.name.data()), reply.address, reply.state, source};
     if (devices_.find(entry.name, entry.address) >= 0)
         return; // already listed
+    // One host is one appliance: a host answering under many names would fill
+    // the table and keep the real appliances out.
+    if (source != 0 && devices_.fromSource(source) >= 0)
+        return;
     if (!devices_.add(entry))
         return; // the table is full: an appliance beyond the fiftieth is not listed
     if (port_.localAddress == 0)
@@ -144,44 +151,59 @@ void Link::onDiscovery(const DiscoveryReply& reply, std::uint32_t) {
 }
 
 void Link::onConfigBlock(const std::uint8_t* block, std::uint32_t source) {
-    // Only a whole block, only while the chain waits for it, and only from the
-    // appliance asked: anything else would put a stranger's (or a zeroed) block
-    // under the login check and, on Save, back onto the appliance.
-    if (block == nullptr || awaitedReply() != kReadConfig)
+    // Only a whole block, only while it is asked for, only from the appliance
+    // asked and only of the name asked: anything else would put a stranger's
+    // (or a zeroed) block under the login check and, on Save, back onto the
+    // appliance.
+    if (block == nullptr || !dispatcher_.from(kReadConfig, source))
         return;
-    if (source != 0 && targetAddress_ != kBroadcastAddress && source != targetAddress_)
+    if (shownName(block + DeviceConfig::kDeviceName) != chosen_.name)
         return;
     std::memcpy(config_.data(), block, DeviceConfig::kSize);
     configReceived_ = true;
     dispatcher_.take(kReadConfig);
 }
 
-void Link::onAcknowledgement(std::uint8_t type, std::uint32_t) {
-    dispatcher_.take(type);
+void Link::onAcknowledgement(std::uint8_t type, std::uint32_t source) {
+    dispatcher_.answer(type, source);
 }
 
-void Link::onResetAck(std::uint32_t) {
+void Link::onResetAck(std::uint32_t source) {
     // Said once per reset we asked for: a repeated or unasked acknowledgement
     // (anyone on the LAN can send one) shows nothing.
-    if (!resetPending_)
-        return;
-    resetPending_ = false;
-    dispatcher_.take(kReset);
-    ui_.showMessage(texts::kResetting, MessageIcon::Information);
+    if (dispatcher_.answer(kReset, source) != 0)
+        ui_.showMessage(texts::kResetting, MessageIcon::Information);
 }
 
-void Link::onHangUpAck(std::uint32_t) {
-    if (dispatcher_.take(kHangUp) && selfTest_ != nullptr)
+void Link::onHangUpAck(std::uint32_t source) {
+    if (dispatcher_.answer(kHangUp, source) != 0 && selfTest_ != nullptr)
         selfTest_->onHungUp();
 }
 
-void Link::onFirmwareVersion(std::string_view version, std::uint32_t) {
-    if (dispatcher_.take(kVersions))
+void Link::onFirmwareVersion(std::string_view version, std::uint32_t source) {
+    if (dispatcher_.answer(kVersions, source) != 0)
         firmwareVersion_.assign(version);
 }
 
-void Link::onStatusRow(const StatusReply& reply, std::uint32_t) {
-    monitor_.update(reply);
+void Link::onStatusRow(const StatusReply& reply, std::uint32_t source) {
+    if (!dispatcher_.from(kStatusPoll, source))
+        return;
+    // A name the Device List found is that appliance's to report: from its
+    // address only, so that another host cannot show it in a false state.
+    const ShownName name = shownName(reply.name.data());
+    bool listed = false;
+    for (int i = 0; i < devices_.deviceCount(); ++i) {
+        const DeviceEntry& e = devices_.entry(i);
+        if (e.name != name)
+            continue;
+        if (source == e.source || source == e.address || (source == 0 && !port_.knowsSources())) {
+            monitor_.update(reply);
+            return;
+        }
+        listed = true;
+    }
+    if (!listed)
+        monitor_.update(reply);
 }
 
 } // namespace varn

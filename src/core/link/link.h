@@ -62,11 +62,19 @@ class Link : private ReplyHandlers {
     // --- The state the dialogs poll ---
 
     std::uint8_t awaitedReply() const { return dispatcher_.awaited(); }
-    // True (and the marker cleared) when a reply of `type` answers the
-    // awaited request.
-    bool takeAnswer(std::uint8_t type) { return dispatcher_.take(type); }
     // The self-test awaits terminal data once the dial succeeded.
-    void awaitReply(std::uint8_t type) { dispatcher_.expect(type); }
+    void awaitReply(std::uint8_t type) { dispatcher_.await(type); }
+    // A reply answers an outstanding request from where it went (see
+    // Dispatcher): the request answered, 0 when none.
+    std::uint8_t answer(std::uint8_t replyType, std::uint32_t source) {
+        return dispatcher_.answer(replyType, source);
+    }
+    bool outstanding(std::uint8_t requestType) const {
+        return dispatcher_.outstanding(requestType);
+    }
+    // Data that only the appliance asked may send (the ISP's text) comes from
+    // source: the target, or anyone when the target is the broadcast address.
+    bool fromTarget(std::uint32_t source) const;
 
     std::uint32_t targetAddress() const { return targetAddress_; }
     void setTargetAddress(std::uint32_t address) { targetAddress_ = address; }
@@ -123,7 +131,6 @@ class Link : private ReplyHandlers {
     MonitorTable monitor_;
     std::string firmwareVersion_;
     bool configReceived_ = false;
-    bool resetPending_ = false; // a reset was asked for and not yet acknowledged
 };
 
 } // namespace varn

@@ -28,6 +28,10 @@ class DatagramPort {
     virtual int receiveDatagram(std::uint8_t* buffer, std::size_t size,
                                 DatagramInfo* info = nullptr) = 0;
 
+    // True when DatagramInfo::source is always the real sender. A port that
+    // cannot tell (the tests' in-memory ones) gets its replies trusted.
+    virtual bool knowsSources() const { return false; }
+
     // The PC's own LAN address, network order; 0 until learned.
     std::uint32_t localAddress = 0;
 };

@@ -53,6 +53,7 @@ class UdpEndpoint : public DatagramPort {
                      std::uint32_t address) override;
     int receiveDatagram(std::uint8_t* buffer, std::size_t size,
                         DatagramInfo* info = nullptr) override;
+    bool knowsSources() const override { return true; }
 
     EndpointSettings settings;
     std::int32_t socketError = 0; // errno of the failed opening step; never reset

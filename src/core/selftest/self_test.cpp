@@ -25,6 +25,7 @@ void SelfTest::begin(SelfTestView& window) {
     state_.practiceWindow = &window;
     state_.running = true;
     state_.dialStarted = false;
+    state_.loginSent = false;
     // Left set by a test cancelled between its login and the hang-up, it would
     // turn this test's opening hang-up into "Device ready !".
     state_.hangupAfterSuccess = false;
@@ -92,10 +93,11 @@ void SelfTest::sendResponse() {
     link_.sendTerminalResponse(response.length, response.text);
 }
 
-void SelfTest::onDialResult(std::uint8_t code, std::uint32_t) {
-    // One result per dial sent: the LAN may deliver one twice, and a second
-    // would show its step again, hang up again or restart the terminal text.
-    if (!state_.running || !link_.takeAnswer(kDial))
+void SelfTest::onDialResult(std::uint8_t code, std::uint32_t source) {
+    // One result per dial sent, from the appliance dialling: the LAN may
+    // deliver one twice, and a second would show its step again, hang up again
+    // or restart the terminal text.
+    if (!state_.running || link_.answer(kDial, source) == 0)
         return;
     if (code == 0) {
         link_.awaitReply(kTerminalResponse);
@@ -111,9 +113,10 @@ void SelfTest::onDialResult(std::uint8_t code, std::uint32_t) {
     link_.sendRequest(kHangUp);
 }
 
-void SelfTest::onLoginResult(std::uint8_t code, std::uint32_t) {
-    // One result per login sent (its hang-up replaces the awaited marker).
-    if (!state_.running || !link_.takeAnswer(kLogin))
+void SelfTest::onLoginResult(std::uint8_t code, std::uint32_t source) {
+    // One result per login sent, also when a line typed since has replaced
+    // the awaited marker.
+    if (!state_.running || link_.answer(kLogin, source) == 0)
         return;
     if (code == 0) {
         state_.hangupAfterSuccess = true;
@@ -124,8 +127,10 @@ void SelfTest::onLoginResult(std::uint8_t code, std::uint32_t) {
     link_.sendRequest(kHangUp);
 }
 
-void SelfTest::onTerminalData(const TerminalData& data, std::uint32_t) {
-    if (!state_.running)
+void SelfTest::onTerminalData(const TerminalData& data, std::uint32_t source) {
+    // The ISP's text comes from the appliance under test only: anyone else's
+    // would clear the script area, fill the display or end the terminal login.
+    if (!state_.running || !link_.fromTarget(source))
         return;
     state_.terminalDirty = true;
     if (state_.loginKind == kLoginUndecided) {
@@ -143,14 +148,32 @@ void SelfTest::onTerminalData(const TerminalData& data, std::uint32_t) {
         } else {
             config_.setLoginMode(LoginMode::Ppp);
             showPracticeProgress(ui_, SelfTestEvent::PppConnecting, config_);
-            link_.sendLogin(state_.loginKind);
+            sendLogin();
         }
     } else if (state_.loginKind == kLoginTerminal) {
-        if (appendTerminal(data) == 2) {
-            showPracticeProgress(ui_, SelfTestEvent::PppConnecting, config_);
-            link_.sendLogin(state_.loginKind);
-        }
+        if (appendTerminal(data) == 2)
+            loginAfterTerminal();
     }
+}
+
+void SelfTest::loginAfterTerminal() {
+    // An ISP repeats its first PPP frame until it is answered: each repeat
+    // sending the login again would flood the appliance and overwrite the
+    // marker of the hang-up that ends the test. Once the result came, the
+    // login is no longer outstanding.
+    if (!state_.loginSent) {
+        showPracticeProgress(ui_, SelfTestEvent::PppConnecting, config_);
+        sendLogin();
+        return;
+    }
+    if (link_.outstanding(kLogin) && now_() - state_.loginSentAt >= kLoginResendInterval)
+        sendLogin();
+}
+
+void SelfTest::sendLogin() {
+    state_.loginSent = true;
+    state_.loginSentAt = now_();
+    link_.sendLogin(state_.loginKind);
 }
 
 void SelfTest::onHungUp() {

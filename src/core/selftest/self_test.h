@@ -7,7 +7,9 @@
 #include "link/link.h"
 #include "selftest/terminal_recorder.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +38,12 @@ class SelfTest : public SelfTestReplies {
     void cancel();
     // The dialog goes, however it ended; the replies leave it alone.
     void end(const SelfTestView& window);
+
+    // What the self-test takes the time from (tests give their own).
+    using Clock = std::chrono::steady_clock;
+    void setClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+    // A PPP frame while the login is outstanding sends it again at most this often.
+    static constexpr std::chrono::milliseconds kLoginResendInterval{300};
 
     // The buffer of the ISP's text, obtained for one test.
     bool obtainTerminalText();
@@ -67,11 +75,16 @@ class SelfTest : public SelfTestReplies {
     // Stores terminal data; tells the user once when the buffer is full.
     int appendTerminal(const TerminalData& data);
     void sendResponse();
+    // The ISP went PPP during a terminal login: the login goes out, once, or
+    // again when it is still outstanding and was sent long enough ago.
+    void loginAfterTerminal();
+    void sendLogin();
 
     Link& link_;
     SelfTestState& state_;
     DeviceConfig& config_;
     UserInterface& ui_;
+    std::function<Clock::time_point()> now_ = Clock::now;
 };
 
 } // namespace varn

@@ -7,6 +7,7 @@
 #include "protocol/device_config.h"
 #include "protocol/wire.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -60,6 +61,9 @@ struct SelfTestState {
 
     std::uint8_t loginKind = kLoginUndecided;
     bool dialStarted = false;
+    // The login (4) of this test went out, and when.
+    bool loginSent = false;
+    std::chrono::steady_clock::time_point loginSentAt{};
     bool hangupAfterSuccess = false;
     bool pppSeen = false;
     std::int32_t scriptSlot = -1;

@@ -170,6 +170,7 @@ void CDeviceListDlg::onConfig() {
     }
     link_.chooseDevice(row);
     link_.setTargetAddress(link_.devices().entry(row).address);
+    warnOfSameName(row);
     if (!sameNetwork(link_.targetAddress(), link_.localAddress())) {
         // Out of reach by unicast: give it an address on our network first.
         CDeviceIpDlg ipDialog(link_, config_);
@@ -187,6 +188,27 @@ void CDeviceListDlg::onConfig() {
     // The versions query also shows whether the appliance answers at all.
     versions_.start(
         ConfigChain::readPlans()[0], [this] { readConfiguration(); }, [this] { failChain(); });
+}
+
+// Another host may answer with a real appliance's name (and be listed first):
+// the user hears of it before anything, the account included, goes to either.
+void CDeviceListDlg::warnOfSameName(int row) {
+    const DeviceTable& devices = link_.devices();
+    const DeviceEntry& chosen = devices.entry(row);
+    QStringList addresses;
+    for (int i = 0; i < devices.deviceCount(); ++i) {
+        if (devices.entry(i).name == chosen.name) {
+            addresses << QString::fromStdString(dottedText(devices.entry(i).address));
+        }
+    }
+    if (addresses.size() < 2) {
+        return;
+    }
+    showMessageBox(QString::fromLatin1(texts::kSameName)
+                       .arg(addresses.size())
+                       .arg(fromDeviceText(chosen.nameText()), addresses.join(", "),
+                            QString::fromStdString(dottedText(chosen.address))),
+                   QMessageBox::Information);
 }
 
 void CDeviceListDlg::readConfiguration() {

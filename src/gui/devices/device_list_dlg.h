@@ -83,6 +83,7 @@ class CDeviceListDlg : public SetupDialog {
     bool linkBusy() const;
     void showNewRows();
     void onConfig();
+    void warnOfSameName(int row);
     void onMonitor();
     void readConfiguration();
     void configurationStep();
