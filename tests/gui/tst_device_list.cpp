@@ -312,6 +312,28 @@ class TestDeviceList : public QObject {
         QCOMPARE(rig.dlg.exec(), -1);
     }
 
+    // Another host may answer under a real appliance's name: before anything is
+    // sent to the chosen one, the user hears which addresses answer.
+    void twoAppliancesUnderOneNameAreSaidBeforeConfiguring() {
+        ListRig rig;
+        MessageRecorder messages;
+        answerDiscovery(rig.port, {discoveryReply("OFFICE", addr(192, 168, 1, 66)),
+                                   discoveryReply("OFFICE", addr(192, 168, 1, 20))});
+        std::vector<int> sentAtMessage;
+        messages.onMessage = [&](const QString&) { sentAtMessage = rig.port.sentTypes(); };
+        auto script = whenModal<CDeviceListDlg>([&](CDeviceListDlg* d) {
+            QVERIFY(ListRig::sweepEnded(d));
+            QTRY_COMPARE(d->list()->count(), 2);
+            QTest::mouseClick(d->button(1016), Qt::LeftButton);
+            QCOMPARE(messages.texts,
+                     QStringList{"2 devices answer as \"OFFICE\": 192.168.1.66, 192.168.1.20. "
+                                 "Configuring the one at 192.168.1.66."});
+            QCOMPARE(std::count(sentAtMessage.begin(), sentAtMessage.end(), varn::kVersions), 0);
+            QCOMPARE(rig.port.count(varn::kVersions), 1); // then the chain goes on
+        });
+        QCOMPARE(rig.dlg.exec(), -1);
+    }
+
     // Three versions queries 100 ms apart; when those are answered, five reads
     // (100 ms, then 200 ms apart); then the failure message.
     void configChainGivesUpAfterItsTries_data() {

@@ -22,7 +22,8 @@ const char kCommonOptions[] =
 
 const char kExitStatuses[] =
     "Exit status: 0 done, 1 failure (socket, file, appliance on another network),\n"
-    "2 bad input, 3 no answer, 4 wrong password, 5 cancelled.\n";
+    "2 bad input, 3 no answer, 4 wrong password, 5 cancelled, 6 written but the\n"
+    "reset not confirmed.\n";
 
 const std::map<std::string, std::string>& helpTexts() {
     static const std::map<std::string, std::string> texts = {

@@ -19,6 +19,7 @@ enum ExitStatus : int {
     kExitNoAnswer = 3,      // the appliance (or any appliance) did not answer
     kExitWrongPassword = 4, // the administrator password was refused
     kExitCancelled = 5,     // the user said no, or interrupted
+    kExitNotReset = 6,      // the block was written and read back, the reset not confirmed
 };
 
 enum class Command { Help, Discover, Status, ConfigGet, ConfigPut, SetIp };

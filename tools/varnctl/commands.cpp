@@ -143,6 +143,7 @@ class Runner {
     int login(const std::optional<std::string>& filePassword);
     int readAndLogIn(const std::optional<std::string>& filePassword);
     int passwordFromFile(std::optional<std::string>& password);
+    int readBack(const varn::DeviceConfig& written);
     std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress()) + ")"; }
 
     const Options& o_;
@@ -387,8 +388,10 @@ int Runner::configPut() {
     }
 
     // As the Device List and the Configuration dialog do it: begin, save and
-    // wait for the acknowledgement, then reset; on any failure the appliance is
-    // told to abandon the configuration.
+    // wait for the appliance's own acknowledgement, then reset. Until the block
+    // is acknowledged a failure tells the appliance to abandon the
+    // configuration; after it the block is stored there, and is read back
+    // before the reset makes it take effect.
     varn::DevicesState chainState;
     varn::ConfigChain chain(link(), session_.config(), chainState);
     auto abandon = [&](int status, const std::string& why) {
@@ -406,17 +409,45 @@ int Runner::configPut() {
     case Session::Wait::Interrupted:
         return abandon(kExitCancelled, "interrupted while saving");
     }
+    const varn::DeviceConfig written = read.backup->block;
+    if (int rc = readBack(written); rc != kExitOk)
+        return rc;
     switch (session_.await(varn::resetPlan())) {
     case Session::Wait::Answered:
         break;
     case Session::Wait::GaveUp:
-        return abandon(kExitNoAnswer,
-                       "the configuration was saved, but the reset was not confirmed");
+        return fail(kExitNotReset, "the configuration was saved and read back, but " + target() +
+                                       " did not confirm the reset; it takes effect when the "
+                                       "appliance next resets");
     case Session::Wait::Interrupted:
-        return abandon(kExitCancelled, "interrupted while resetting");
+        return fail(kExitCancelled, "interrupted while resetting; the configuration was saved "
+                                    "and read back, the reset not confirmed");
     }
     say("Wrote the configuration to " + target() + ".\n");
     return kExitOk;
+}
+
+// The block as the appliance holds it after the write, read under the name
+// the new block gives it; it must be the block written.
+int Runner::readBack(const varn::DeviceConfig& written) {
+    link().chooseDevice(
+        varn::DeviceEntry{varn::shownName(written.deviceName()), link().targetAddress(), 0});
+    switch (session_.await(varn::readConfigPlan())) {
+    case Session::Wait::Answered:
+        break;
+    case Session::Wait::GaveUp:
+        return fail(kExitNoAnswer, "the configuration was saved, but " + target() +
+                                       " did not answer when it was read back; it was not reset");
+    case Session::Wait::Interrupted:
+        return fail(kExitCancelled,
+                    "interrupted while reading back; the configuration was saved, not reset");
+    }
+    if (session_.config() == written)
+        return kExitOk;
+    const BlockDiff diff = diffBlocks(written, session_.config());
+    return fail(kExitFailure, target() + " holds another configuration than the one written (" +
+                                  std::to_string(diff.bytesDiffering) +
+                                  " bytes differ); it was not reset");
 }
 
 int Runner::setIp() {

@@ -501,8 +501,9 @@ TEST_F(Varnctl, BackupThenRestoreLeavesTheBlockIdentical) {
     EXPECT_NE(r.out.find("5 of 512 bytes differ"), std::string::npos) << r.out; // 4 + 1
     EXPECT_NE(r.err.find("VARN : Device is resetting now."), std::string::npos) << r.err;
     const std::vector<int> types = receivedTypes();
+    // The block is read back (2) between its acknowledgement and the reset.
     EXPECT_EQ(std::vector<int>(types.begin() + before, types.end()),
-              (std::vector<int>{1, 1, 33, 2, 11, 7, 8}));
+              (std::vector<int>{1, 1, 33, 2, 11, 7, 2, 8}));
     EXPECT_EQ(backUpOffice(path("now.json")).block, changed.block);
 
     // Restore.
@@ -538,6 +539,21 @@ TEST_F(Varnctl, UnconfirmedSaveIsAbandoned) {
     EXPECT_EQ(received(12), 1);
     EXPECT_EQ(received(8), 0);
     EXPECT_GE(r.ms, 3000);
+}
+
+// Once the appliance acknowledged the block it holds it: an unconfirmed reset
+// is said as such, with its own status, and nothing tells it to abandon.
+TEST_F(Varnctl, AnUnconfirmedResetAfterAnAcknowledgedWriteIsNotAbandoned) {
+    startSimulator({"--ignore", "8"});
+    varnctl::Backup changed = backUpOffice(path("original.json"));
+    changed.block.setPhoneNumber("5559999");
+    writeFile(path("changed.json"), varnctl::writeBackup(changed));
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"),
+                                     "--yes", "--password-file", passwordFile("1234")}));
+    EXPECT_EQ(r.status, 6) << r.err;
+    EXPECT_NE(r.err.find("did not confirm the reset"), std::string::npos) << r.err;
+    EXPECT_EQ(received(7), 1);
+    EXPECT_EQ(received(12), 0);
 }
 
 TEST_F(Varnctl, RestoreAsksForConfirmation) {
