@@ -26,7 +26,9 @@ class ReplyRules : public ::testing::Test, protected LinkOver<> {
         port.sourcesKnown = true;
         link.setTargetAddress(kAppliance);
     }
-    void from(std::uint32_t source, const Bytes& d) { link.handleDatagram(d.data(), d.size(), source); }
+    void from(std::uint32_t source, const Bytes& d) {
+        link.handleDatagram(d.data(), d.size(), source);
+    }
     static Bytes discovery(const char* name, std::uint32_t address) {
         Bytes d = reply(kDiscover, 29);
         std::memcpy(d.data() + 8, name, std::strlen(name));
