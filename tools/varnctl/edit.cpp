@@ -159,6 +159,7 @@ std::optional<std::string> convert(const FieldSpec& spec, const std::string& val
 std::vector<std::string> convertAll(const std::vector<Assignment>& assignments,
                                     bool loopbackAllowed, Values& values) {
     std::vector<std::string> errors;
+    std::vector<std::string> seen;
     for (const Assignment& a : assignments) {
         const FieldSpec* spec = specOf(a.field);
         if (spec == nullptr) {
@@ -168,10 +169,11 @@ std::vector<std::string> convertAll(const std::vector<Assignment>& assignments,
                     : "\"" + a.field + "\" is not a field config set changes");
             continue;
         }
-        if (values.count(a.field) != 0) {
+        if (std::find(seen.begin(), seen.end(), a.field) != seen.end()) {
             errors.push_back(a.field + " is given twice");
             continue;
         }
+        seen.push_back(a.field);
         std::string converted;
         if (auto why = convert(*spec, a.value, loopbackAllowed, converted))
             errors.push_back(*why);
