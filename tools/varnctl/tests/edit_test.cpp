@@ -208,9 +208,9 @@ TEST(ChangeList, OneOrderWhateverTheLoginModes) {
     DeviceConfig other = ppp;
     other.setDeviceName("Lab");
     other.setLanIpAddress(makeAddress(192, 168, 1, 3));
-    other.setIdleMinutes(9);
+    other.setDevicePassword("");
     EXPECT_EQ(changedNames(ppp, other, true),
-              (std::vector<std::string>{"deviceName", "lanIpAddress", "idleMinutes"}));
+              (std::vector<std::string>{"deviceName", "lanIpAddress", "devicePassword"}));
 }
 
 } // namespace
