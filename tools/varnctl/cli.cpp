@@ -431,10 +431,12 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     if (set) {
         const std::vector<std::string> errors =
             checkAssignments(o.assignments, loopbackAppliances(o.endpoint));
+        if (errors.size() == 1)
+            return refuse(errors[0]);
         if (!errors.empty()) {
-            std::string why = errors[0];
-            for (std::size_t i = 1; i < errors.size(); ++i)
-                why += "; " + errors[i];
+            std::string why = "config set refuses these settings:";
+            for (const std::string& e : errors)
+                why += "\n  " + e;
             return refuse(why);
         }
     }

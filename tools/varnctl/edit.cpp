@@ -216,9 +216,10 @@ bool applyAdvance(DeviceConfig& b, const Values& v, std::vector<std::string>& er
     takeFlag("useAlternativeNumbers", fields.useAlternativeNumbers);
     const varn::AdvanceCheck check = varn::checkAdvanceFields(fields);
     if (check.failed != varn::AdvanceCheck::None) {
-        // A value the appliance held already, as the dialog would show it.
-        errors.push_back(std::string(advanceFieldName(check.failed)) + " (as the appliance holds " +
-                         "it): " + check.message);
+        // A value the appliance holds already, which the dialog would refuse too.
+        const std::string field = advanceFieldName(check.failed);
+        errors.push_back(field + " as the appliance holds it: " + check.message + " Give " + field +
+                         "=VALUE as well");
         return false;
     }
     varn::storeAdvanceFields(b, fields, check);

@@ -113,6 +113,13 @@ TEST(ConfigSet, AnAccountMeansPppAndAScriptTerminalAsInTheDialogs) {
     e = edit(applianceBlock(LoginMode::Terminal), {{"scriptResponse3", std::string(32, 'r')},
                                                    {"scriptResponse4", std::string(12, 'r')}});
     EXPECT_NE(errorsOf(e.errors).find("49 characters in all, at most 48"), std::string::npos);
+    // The Advanced settings are checked together, as their dialog's OK does.
+    DeviceConfig tries = applianceBlock(LoginMode::Ppp);
+    tries.setAlternativeTries(250);
+    e = edit(tries, {{"idleMinutes", "5"}});
+    EXPECT_NE(errorsOf(e.errors).find("alternativeTries as the appliance holds it"),
+              std::string::npos);
+    EXPECT_TRUE(edit(tries, {{"idleMinutes", "5"}, {"alternativeTries", "3"}}).errors.empty());
 }
 
 TEST(ConfigSet, ValuesAreCheckedBeforeAnythingIsSent) {
