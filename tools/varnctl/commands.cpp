@@ -148,7 +148,7 @@ class Runner {
     int readAndLogIn(const std::optional<std::string>& filePassword);
     int passwordFromFile(std::optional<std::string>& password);
     int readBack(const varn::DeviceConfig& written);
-    int refuseFaults(const varn::DeviceConfig& block, const std::string& what);
+    int refuseFaults(const varn::DeviceConfig& block, const std::string& what, const char* nothing);
     int writeConfiguration(const varn::DeviceConfig& block, bool otherAppliance);
     std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress()) + ")"; }
 
@@ -382,7 +382,7 @@ int Runner::configPut() {
                         "\", not of \"" + o_.name + "\": it would give " + o_.name +
                         " that name and the LAN address " + varn::dottedText(block.lanIpAddress()) +
                         ". Give --other-appliance to write it all the same; nothing was sent");
-    if (int rc = refuseFaults(block, o_.inputFile + "'s block"); rc != kExitOk)
+    if (int rc = refuseFaults(block, o_.inputFile + "'s block", "nothing was sent"); rc != kExitOk)
         return rc;
     std::optional<std::string> password;
     if (int rc = passwordFromFile(password); rc != kExitOk)
@@ -393,15 +393,15 @@ int Runner::configPut() {
 }
 
 // A block the configuration dialogs could not have stored, unless --force.
-int Runner::refuseFaults(const varn::DeviceConfig& block, const std::string& what) {
+int Runner::refuseFaults(const varn::DeviceConfig& block, const std::string& what,
+                         const char* nothing) {
     const std::vector<std::string> faults = varn::blockFaults(block);
     if (faults.empty() || o_.force)
         return kExitOk;
     std::string why = what + " breaks the configuration dialogs' rules:";
     for (const std::string& f : faults)
         why += "\n  " + f;
-    return fail(kExitBadInput,
-                why + "\nGive --force to write it all the same; nothing was written");
+    return fail(kExitBadInput, why + "\nGive --force to write it all the same; " + nothing);
 }
 
 int Runner::configSet() {
@@ -418,7 +418,8 @@ int Runner::configSet() {
             why += (why.empty() ? "" : "; ") + e;
         return fail(kExitBadInput, why + "; nothing was written");
     }
-    if (int rc = refuseFaults(edit.block, "the changed block"); rc != kExitOk)
+    if (int rc = refuseFaults(edit.block, "the changed block", "nothing was written");
+        rc != kExitOk)
         return rc;
     return writeConfiguration(edit.block, false);
 }
