@@ -21,15 +21,15 @@ using varn::DeviceConfig;
 
 enum class Kind { Text, Address, Number, Flag, Mode };
 
-struct FieldSpec {
+struct Settable {
     std::string name;
     Kind kind;
     std::size_t maxChars = 0; // texts
 };
 
-const std::vector<FieldSpec>& specs() {
-    static const std::vector<FieldSpec> list = [] {
-        std::vector<FieldSpec> s = {
+const std::vector<Settable>& settables() {
+    static const std::vector<Settable> list = [] {
+        std::vector<Settable> s = {
             {"deviceName", Kind::Text, DeviceConfig::kDeviceNameSize},
             {"devicePassword", Kind::Text, DeviceConfig::kDevicePasswordSize},
             {"lanIpAddress", Kind::Address},
@@ -55,8 +55,8 @@ const std::vector<FieldSpec>& specs() {
     return list;
 }
 
-const FieldSpec* specOf(const std::string& name) {
-    for (const FieldSpec& s : specs())
+const Settable* settableOf(const std::string& name) {
+    for (const Settable& s : settables())
         if (s.name == name)
             return &s;
     return nullptr;
@@ -98,17 +98,17 @@ std::optional<std::string> flagValue(const std::string& text) {
 }
 
 // One value by itself; the reason it is refused, or nothing.
-std::optional<std::string> convert(const FieldSpec& spec, const std::string& value,
+std::optional<std::string> convert(const Settable& field, const std::string& value,
                                    bool loopbackAllowed, std::string& out) {
-    const std::string& name = spec.name;
-    switch (spec.kind) {
+    const std::string& name = field.name;
+    switch (field.kind) {
     case Kind::Text: {
         const auto text = utf8ToLatin1(value);
         if (!text)
             return name + ": \"" + value +
                    "\" holds characters the appliance cannot store (only Latin-1)";
-        if (text->size() > spec.maxChars)
-            return name + " holds at most " + std::to_string(spec.maxChars) + " characters, not " +
+        if (text->size() > field.maxChars)
+            return name + " holds at most " + std::to_string(field.maxChars) + " characters, not " +
                    std::to_string(text->size());
         if (name == "deviceName" &&
             !varn::fieldChanged({}, {varn::ConfigField::Name, text->empty()}).buttons.save)
@@ -161,8 +161,8 @@ std::vector<std::string> convertAll(const std::vector<Assignment>& assignments,
     std::vector<std::string> errors;
     std::vector<std::string> seen;
     for (const Assignment& a : assignments) {
-        const FieldSpec* spec = specOf(a.field);
-        if (spec == nullptr) {
+        const Settable* settable = settableOf(a.field);
+        if (settable == nullptr) {
             errors.push_back(
                 a.field == "dialOptions"
                     ? std::string("dialOptions is not set whole: its blind-dial bit is blindDial")
@@ -175,7 +175,7 @@ std::vector<std::string> convertAll(const std::vector<Assignment>& assignments,
         }
         seen.push_back(a.field);
         std::string converted;
-        if (auto why = convert(*spec, a.value, loopbackAllowed, converted))
+        if (auto why = convert(*settable, a.value, loopbackAllowed, converted))
             errors.push_back(*why);
         else
             values[a.field] = converted;
@@ -261,7 +261,7 @@ bool applyScript(DeviceConfig& b, const Values& v, std::vector<std::string>& err
 const std::vector<std::string>& settableFields() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> n;
-        for (const FieldSpec& s : specs())
+        for (const Settable& s : settables())
             n.push_back(s.name);
         return n;
     }();
