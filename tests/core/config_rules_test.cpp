@@ -2,6 +2,7 @@
 // address fields, what Save and Verify setting store, the Advanced settings'
 // checks, the old-password check and the login script's packing.
 
+#include "config/block_rules.h"
 #include "config/config_buttons.h"
 #include "config/field_rules.h"
 #include "config/login_script.h"
@@ -403,3 +404,78 @@ TEST(ConfigButtons, AnEmptyNameDisablesSave) {
     EXPECT_EQ(e.buttons.makeDefault, ConfigButtons::Default::Save);
     EXPECT_TRUE(varn::fieldChanged({false, true, true}, {ConfigField::Octet}).buttons.save);
 }
+
+namespace {
+
+// A block as the dialogs store it, in the login mode given.
+DeviceConfig dialogBlock(LoginMode mode) {
+    DeviceConfig c = filledBlock(0);
+    c.setDeviceName("Office");
+    c.setIdleMinutes(127);
+    c.setAlternativeTries(100);
+    c.setAlternativeNumber(1, std::string(15, '5'));
+    if (mode == LoginMode::Ppp) {
+        c.setLoginMode(LoginMode::Ppp);
+        c.setPppUserName("office@isp");
+        c.setPppPassword(std::string(48, 'p'));
+    } else {
+        storeLoginScript(c, {{"login: ", "", "", ""}, {"office", "", "", ""}});
+    }
+    return c;
+}
+
+std::string faultsText(const DeviceConfig& c) {
+    std::string all;
+    for (const std::string& f : blockFaults(c))
+        all += f + "\n";
+    return all;
+}
+
+TEST(BlockFaults, WhatTheDialogsStoreHasNone) {
+    EXPECT_EQ(faultsText(dialogBlock(LoginMode::Ppp)), "");
+    EXPECT_EQ(faultsText(dialogBlock(LoginMode::Terminal)), "");
+    DeviceConfig fresh = dialogBlock(LoginMode::Ppp);
+    fresh.setLoginModeByte(0); // neither chosen yet
+    EXPECT_EQ(faultsText(fresh), "");
+}
+
+TEST(BlockFaults, EachBrokenRuleIsNamed) {
+    DeviceConfig c = dialogBlock(LoginMode::Ppp);
+    c.setDeviceName("");
+    c.setIdleMinutes(128);
+    c.setAlternativeTries(101);
+    c.setLoginModeByte(9);
+    std::memset(c.data() + DeviceConfig::kAlternativeNumber2, '7', 16);
+    EXPECT_EQ(faultsText(c), "deviceName is empty\n"
+                             "idleMinutes is 128, not 0..127\n"
+                             "loginMode is 9, neither 1 (terminal) nor 2 (PPP)\n"
+                             "alternativeTries is 101, not 0..100\n"
+                             "alternativeNumber2 has no end within its 15 characters\n");
+
+    DeviceConfig ppp = dialogBlock(LoginMode::Ppp);
+    ppp.setPppUserName("");
+    std::memset(ppp.data() + DeviceConfig::kPppPassword, 'p', DeviceConfig::kPppPasswordSize);
+    EXPECT_EQ(faultsText(ppp), "pppUserName is empty in PPP mode\n"
+                               "pppPassword has no end within its 48 characters\n");
+}
+
+TEST(BlockFaults, ALoginScriptMustBeOneTheEditorCouldPack) {
+    DeviceConfig noPrompt = dialogBlock(LoginMode::Terminal);
+    noPrompt.setScriptPrompt(0, "");
+    EXPECT_NE(faultsText(noPrompt).find("no first prompt"), std::string::npos);
+
+    DeviceConfig decreasing = dialogBlock(LoginMode::Terminal);
+    decreasing.bytes[DeviceConfig::kScriptOffsets + 3] = 2; // o3 below o2 = 6
+    EXPECT_NE(faultsText(decreasing).find("decrease at 3"), std::string::npos);
+
+    DeviceConfig beyond = dialogBlock(LoginMode::Terminal);
+    beyond.bytes[DeviceConfig::kScriptOffsets + 4] = 49;
+    EXPECT_NE(faultsText(beyond).find("offset 4 is 49"), std::string::npos);
+
+    // o0 is never read, so whatever it holds is no fault.
+    DeviceConfig o0 = dialogBlock(LoginMode::Terminal);
+    o0.bytes[DeviceConfig::kScriptOffsets] = 40;
+    EXPECT_EQ(faultsText(o0), "");
+}
+
+} // namespace

@@ -138,6 +138,39 @@ TEST(SameNetwork, UsesTheClassOfEachAddress) {
     }
 }
 
+TEST(SameNetwork, AddressesNoApplianceCanHave) {
+    // The network and broadcast addresses follow the address's own class.
+    const std::pair<std::uint32_t, const char*> refused[] = {
+        {makeAddress(0, 0, 0, 0), "0.0.0.0/8"},
+        {makeAddress(0, 1, 2, 3), "0.0.0.0/8"},
+        {makeAddress(224, 0, 0, 1), "multicast"},
+        {makeAddress(239, 255, 255, 250), "multicast"},
+        {makeAddress(240, 0, 0, 1), "class E"},
+        {makeAddress(255, 255, 255, 255), "class E"},
+        {makeAddress(127, 0, 0, 9), "loopback"},
+        {makeAddress(10, 0, 0, 0), "address of its network"},
+        {makeAddress(10, 255, 255, 255), "broadcast"},
+        {makeAddress(172, 16, 0, 0), "address of its network"},
+        {makeAddress(172, 16, 255, 255), "broadcast"},
+        {makeAddress(192, 168, 1, 0), "address of its network"},
+        {makeAddress(192, 168, 1, 255), "broadcast"},
+    };
+    for (const auto& [address, why] : refused) {
+        const auto fault = unusableHostAddress(address, false);
+        ASSERT_TRUE(fault) << dottedText(address);
+        EXPECT_NE(fault->find(why), std::string::npos) << *fault;
+    }
+    for (const std::uint32_t fine :
+         {makeAddress(10, 0, 0, 255), makeAddress(10, 1, 0, 0), makeAddress(172, 16, 1, 0),
+          makeAddress(192, 168, 1, 254), makeAddress(223, 255, 255, 1), makeAddress(1, 0, 0, 1)})
+        EXPECT_FALSE(unusableHostAddress(fine, false)) << dottedText(fine);
+    // Loopback only where the appliances are simulated there; its class's
+    // network and broadcast addresses never.
+    EXPECT_FALSE(unusableHostAddress(makeAddress(127, 0, 0, 9), true));
+    EXPECT_TRUE(unusableHostAddress(makeAddress(127, 0, 0, 0), true));
+    EXPECT_TRUE(unusableHostAddress(makeAddress(127, 255, 255, 255), true));
+}
+
 TEST(OctetField, TypingMovesOnAfterThreeCharactersOrADot) {
     auto scan = [](const char* text) { return scanOctetTyping(text); };
     EXPECT_FALSE(scan("19").moveOn);

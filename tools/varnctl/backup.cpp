@@ -3,8 +3,11 @@
 #include "protocol/wire.h"
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <set>
+#include <sys/stat.h>
 
 namespace varnctl {
 
@@ -49,6 +52,51 @@ BackupRead refuse(const std::string& why) {
 
 std::string shown(const Field& f) {
     return f.secret ? "(hidden)" : f.value.dump();
+}
+
+// Every field name of the view in record order, both views of the login area
+// in place, so that a change list reads the same whatever the login modes.
+const std::vector<std::string>& fieldOrder() {
+    static const std::vector<std::string> order = [] {
+        DeviceConfig ppp, terminal;
+        ppp.setLoginMode(varn::LoginMode::Ppp);
+        terminal.setLoginMode(varn::LoginMode::Terminal);
+        std::vector<std::string> names;
+        for (const Field& f : interpretFields(ppp)) {
+            names.push_back(f.name);
+            if (f.name == "pppPassword")
+                for (const Field& t : interpretFields(terminal))
+                    if (t.name.rfind("script", 0) == 0)
+                        names.push_back(t.name);
+        }
+        return names;
+    }();
+    return order;
+}
+
+// Parses JSON, noting the first key that an object holds twice (a parser
+// would keep one of them silently, so the view read need not be the one used).
+json parseNotingDuplicates(const std::string& text, std::string& duplicate, std::size_t& errorAt) {
+    std::vector<std::set<std::string>> open;
+    const json::parser_callback_t note = [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start) {
+            open.emplace_back();
+        } else if (event == json::parse_event_t::object_end) {
+            if (!open.empty())
+                open.pop_back();
+        } else if (event == json::parse_event_t::key && !open.empty() && duplicate.empty()) {
+            const std::string key = parsed.get<std::string>();
+            if (!open.back().insert(key).second)
+                duplicate = key;
+        }
+        return true;
+    };
+    try {
+        return json::parse(text, note);
+    } catch (const json::parse_error& e) {
+        errorAt = e.byte;
+        return json(json::value_t::discarded);
+    }
 }
 
 } // namespace
@@ -127,14 +175,32 @@ std::string writeBackup(const Backup& backup) {
     return file.dump(2) + "\n";
 }
 
-BackupRead readBackup(const std::string& text) {
-    if (text.size() > kBackupMaxBytes)
-        return refuse("the file is larger than a backup can be (" + std::to_string(text.size()) +
-                      " bytes)");
-    const json file = json::parse(text, nullptr, false);
+std::optional<std::uintmax_t> fileSizeOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return std::uintmax_t(st.st_size);
+}
+
+BackupRead readBackup(const std::string& text, std::optional<std::uintmax_t> fileSize) {
+    if (text.size() > kBackupMaxBytes || (fileSize && *fileSize > kBackupMaxBytes))
+        return refuse("the file is larger than a backup can be (" +
+                      std::to_string(fileSize ? *fileSize : text.size()) + " bytes, at most " +
+                      std::to_string(kBackupMaxBytes) + ")");
+    if (text.empty())
+        return refuse("the file is empty");
+    if (const auto at = utf8Error(text))
+        return refuse("the file is not UTF-8 text (byte " + std::to_string(*at + 1) +
+                      " is not a UTF-8 character), so it is no backup");
+    std::string duplicate;
+    std::size_t errorAt = 0;
+    const json file = parseNotingDuplicates(text, duplicate, errorAt);
     if (file.is_discarded())
-        return refuse(text.empty() ? "the file is empty"
-                                   : "the file is not complete JSON (truncated or damaged)");
+        return refuse("the file is not complete JSON (truncated or damaged; byte " +
+                      std::to_string(errorAt) + " of " + std::to_string(text.size()) + ")");
+    if (!duplicate.empty())
+        return refuse("the file has the key \"" + duplicate +
+                      "\" twice in one object, so what it shows need not be what is restored");
     if (!file.is_object() || stringMember(file, "format") != kBackupFormat)
         return refuse("the file is not a varnctl configuration backup");
     if (!file.contains("version") || file["version"] != kBackupVersion)
@@ -183,25 +249,31 @@ BackupRead readBackup(const std::string& text) {
     const auto fieldsIt = file.find("fields");
     if (fieldsIt == file.end() || !fieldsIt->is_object())
         return refuse("the backup has no \"fields\" view");
+    // Every disagreement, so that one look shows all that was edited.
     const std::vector<Field> fields = interpretFields(backup.block);
+    std::string disagreements;
+    const auto disagree = [&](const std::string& why) {
+        disagreements += (disagreements.empty() ? "" : "; ") + why;
+    };
     for (const Field& f : fields) {
         const auto it = fieldsIt->find(f.name);
         if (it == fieldsIt->end())
-            return refuse("the fields view lacks \"" + f.name + "\"");
-        if (*it != json::parse(f.value.dump()))
-            return refuse("the fields view says " + f.name + " is " + it->dump() +
-                          " but the block holds " + f.value.dump() +
-                          "; only the block is restored, so edit neither by hand");
+            disagree("the fields view lacks \"" + f.name + "\"");
+        else if (*it != json::parse(f.value.dump()))
+            disagree("the fields view says " + f.name + " is " + it->dump() +
+                     " but the block holds " + (f.secret ? "another" : f.value.dump()));
     }
-    if (fieldsIt->size() != fields.size()) {
-        for (const auto& [key, value] : fieldsIt->items()) {
-            bool known = false;
-            for (const Field& f : fields)
-                known = known || f.name == key;
-            if (!known)
-                return refuse("the fields view has \"" + key + "\", which this block does not use");
-        }
+    for (const auto& [key, value] : fieldsIt->items()) {
+        bool known = false;
+        for (const Field& f : fields)
+            known = known || f.name == key;
+        if (!known)
+            disagree("the fields view has \"" + key + "\", which this block does not use");
     }
+    if (!disagreements.empty())
+        return refuse(disagreements +
+                      ". Only the block is restored, and the view is not read back into it: "
+                      "to change a setting, use varnctl config set NAME FIELD=VALUE");
 
     if (const auto it = file.find("appliance"); it != file.end() && it->is_object()) {
         backup.source.name = stringMember(*it, "name");
@@ -212,20 +284,18 @@ BackupRead readBackup(const std::string& text) {
     return {backup, ""};
 }
 
-BlockDiff diffBlocks(const DeviceConfig& before, const DeviceConfig& after) {
+BlockDiff diffBlocks(const DeviceConfig& before, const DeviceConfig& after, bool identityFirst) {
     BlockDiff diff;
     const std::vector<Field> a = interpretFields(before), b = interpretFields(after);
-    // In record order: the fields of `after`, with those only `before` uses
-    // where they stood.
-    std::vector<std::string> names;
-    for (const auto* list : {&a, &b})
-        for (const Field& f : *list) {
-            bool seen = false;
-            for (const auto& n : names)
-                seen = seen || n == f.name;
-            if (!seen)
-                names.push_back(f.name);
-        }
+    std::vector<std::string> names = fieldOrder();
+    if (identityFirst) {
+        const std::string first[] = {"deviceName", "lanIpAddress"};
+        names.erase(
+            std::remove_if(names.begin(), names.end(),
+                           [&](const std::string& n) { return n == first[0] || n == first[1]; }),
+            names.end());
+        names.insert(names.begin(), std::begin(first), std::end(first));
+    }
     auto find = [](const std::vector<Field>& list, const std::string& name) -> const Field* {
         for (const Field& f : list)
             if (f.name == name)
@@ -235,6 +305,8 @@ BlockDiff diffBlocks(const DeviceConfig& before, const DeviceConfig& after) {
     for (const std::string& name : names) {
         const Field* x = find(a, name);
         const Field* y = find(b, name);
+        if (x == nullptr && y == nullptr)
+            continue; // the other view of the login area on both sides
         if (x != nullptr && y != nullptr && x->value == y->value)
             continue;
         diff.fields.push_back({name, x ? shown(*x) : "(not used)", y ? shown(*y) : "(not used)"});

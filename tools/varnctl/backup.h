@@ -55,9 +55,14 @@ struct BackupRead {
     std::optional<Backup> backup; // empty when refused
     std::string error;            // why, in plain words
 };
-// Checks everything before the block may be used: JSON, format and version,
-// 512 bytes, checksum, and a view that agrees with the block.
-BackupRead readBackup(const std::string& text);
+// Checks everything before the block may be used: size, UTF-8, JSON without
+// duplicate keys, format and version, 512 bytes, checksum, and a view that
+// agrees with the block. fileSize is the file's real size when `text` may be
+// only its beginning.
+BackupRead readBackup(const std::string& text,
+                      std::optional<std::uintmax_t> fileSize = std::nullopt);
+// The size of a regular file; nothing for anything else.
+std::optional<std::uintmax_t> fileSizeOf(const std::string& path);
 
 // One line of the change list.
 struct FieldChange {
@@ -68,7 +73,10 @@ struct BlockDiff {
     std::vector<FieldChange> fields;
     int bytesDiffering = 0; // of the 512, interpreted or not
 };
-BlockDiff diffBlocks(const varn::DeviceConfig& before, const varn::DeviceConfig& after);
+// In record order whatever the login modes; with identityFirst the device
+// name and the LAN address lead (a backup of another appliance).
+BlockDiff diffBlocks(const varn::DeviceConfig& before, const varn::DeviceConfig& after,
+                     bool identityFirst = false);
 // The change list as printed before a restore.
 std::string formatDiff(const BlockDiff& diff);
 

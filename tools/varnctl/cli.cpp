@@ -1,6 +1,8 @@
 #include "cli.h"
 
 #include "devices/octet_field.h"
+#include "devices/same_network.h"
+#include "edit.h"
 #include "protocol/wire.h"
 
 #include <cerrno>
@@ -35,6 +37,7 @@ const std::map<std::string, std::string>& helpTexts() {
              "  status                show every appliance's connection state\n"
              "  config get NAME       save an appliance's configuration to a backup file\n"
              "  config put NAME       write a backup file back into an appliance\n"
+             "  config set NAME F=V   change named settings of an appliance\n"
              "  set-ip NAME NEW-IP    give an appliance a new LAN address\n"
              "  help [COMMAND]        this text, or a command's\n"
              "\n"
@@ -59,11 +62,12 @@ const std::map<std::string, std::string>& helpTexts() {
                    "                    appliance that stops answering shows \"Unknown\"\n"
                    "\n"},
         {"config",
-         "Usage: varnctl config get NAME [--address IP] [-o FILE] [--password-file F]\n"
-         "       varnctl config put NAME -i FILE [--yes] [--address IP] [--password-file F]\n"
-         "Saves an appliance's 512-byte configuration block to a backup file, and writes\n"
-         "such a file back. 'varnctl config get --help' and 'varnctl config put --help'\n"
-         "tell more.\n"
+         "Usage: varnctl config get NAME [--address IP] [-o FILE | --field F] [--password-file F]\n"
+         "       varnctl config put NAME -i FILE [--yes] [--force] [--other-appliance] ...\n"
+         "       varnctl config set NAME FIELD=VALUE... [--yes] [--force] ...\n"
+         "Saves an appliance's 512-byte configuration block to a backup file, writes\n"
+         "such a file back, and changes single settings. 'varnctl config get --help',\n"
+         "'varnctl config put --help' and 'varnctl config set --help' tell more.\n"
          "\n"},
         {"config get",
          "Usage: varnctl config get NAME [--address IP] [-o FILE] [--password-file F]\n"
@@ -77,10 +81,14 @@ const std::map<std::string, std::string>& helpTexts() {
          "                     readable by its owner only, as it holds passwords\n"
          "  --password-file F  take the password from the first line of F instead\n"
          "                     of asking on the terminal\n"
+         "  --field F          print only the setting F (a name of the backup's\n"
+         "                     fields view, e.g. phoneNumber) instead of a backup\n"
          "\n"},
         {"config put",
-         "Usage: varnctl config put NAME -i FILE [--yes] [--address IP] [--password-file F]\n"
-         "Checks the backup FILE (size, structure, checksum) before anything is sent,\n"
+         "Usage: varnctl config put NAME -i FILE [--yes] [--force] [--other-appliance]\n"
+         "                          [--address IP] [--password-file F]\n"
+         "Checks the backup FILE (size, structure, checksum, and that the\n"
+         "configuration dialogs could have made its block) before anything is sent,\n"
          "reads the appliance's present configuration, asks for its administrator\n"
          "password, shows field by field what will change and asks for confirmation.\n"
          "Then writes the block and resets the appliance. When the appliance does not\n"
@@ -88,13 +96,39 @@ const std::map<std::string, std::string>& helpTexts() {
          "\n"
          "  -i, --input FILE   the backup file made by 'varnctl config get'\n"
          "  --yes, -y          do not ask for confirmation\n"
+         "  --force            write a block that breaks the dialogs' rules (an empty\n"
+         "                     name, idle minutes above 127, ...) all the same\n"
+         "  --other-appliance  write a backup whose device name is not NAME; the\n"
+         "                     change list then begins with the name and address\n"
+         "  --address IP       the appliance's address; no discovery is made\n"
+         "  --password-file F  take the password from the first line of F\n"
+         "\n"},
+        {"config set",
+         "Usage: varnctl config set NAME FIELD=VALUE... [--yes] [--force] [--address IP]\n"
+         "                          [--password-file F]\n"
+         "Reads the configuration of the appliance named NAME as 'config get' does,\n"
+         "changes the named settings with the configuration dialogs' rules, shows\n"
+         "what will change, asks for confirmation and writes the block as 'config put'\n"
+         "does. Values are checked before anything is sent. The fields:\n"
+         "  deviceName devicePassword lanIpAddress phoneNumber pppUserName pppPassword\n"
+         "  idleMinutes (0..127) blindDial (true/false) useAlternativeNumbers\n"
+         "  alternativeNumber1 alternativeNumber2 alternativeTries (0..100)\n"
+         "  loginMode (terminal or 1, ppp or 2) scriptPrompt1..4 scriptResponse1..4\n"
+         "An account field means PPP mode and a script field terminal mode, as in\n"
+         "the dialogs; PPP mode needs a pppUserName, terminal mode a scriptPrompt1.\n"
+         "\n"
+         "  --yes, -y          do not ask for confirmation\n"
+         "  --force            write the block even if it breaks the dialogs' rules\n"
+         "                     in fields not named (as the appliance held them)\n"
          "  --address IP       the appliance's address; no discovery is made\n"
          "  --password-file F  take the password from the first line of F\n"
          "\n"},
         {"set-ip", "Usage: varnctl set-ip NAME NEW-IP [--address IP]\n"
                    "Broadcasts a new LAN address to the appliance named NAME, as for an\n"
                    "appliance that lies outside this PC's network, and waits 1.8 seconds for\n"
-                   "its answer.\n"
+                   "its answer. 0.0.0.0, multicast and class E addresses, loopback\n"
+                   "addresses (unless --broadcast is one) and the network and broadcast\n"
+                   "addresses of the address's class are refused before anything is sent.\n"
                    "\n"
                    "  --address IP       the appliance's present address, when several share\n"
                    "                     the name (default: found by discovery)\n"
@@ -108,8 +142,10 @@ const std::map<Command, std::set<std::string>>& allowedOptions() {
     static const std::map<Command, std::set<std::string>> allowed = {
         {Command::Discover, {"--json", "--timeout", "--all-interfaces"}},
         {Command::Status, {"--json", "--watch"}},
-        {Command::ConfigGet, {"--address", "--output", "--password-file"}},
-        {Command::ConfigPut, {"--address", "--input", "--password-file", "--yes"}},
+        {Command::ConfigGet, {"--address", "--output", "--password-file", "--field"}},
+        {Command::ConfigPut,
+         {"--address", "--input", "--password-file", "--yes", "--force", "--other-appliance"}},
+        {Command::ConfigSet, {"--address", "--password-file", "--yes", "--force"}},
         {Command::SetIp, {"--address"}},
     };
     return allowed;
@@ -117,9 +153,9 @@ const std::map<Command, std::set<std::string>>& allowedOptions() {
 
 const std::set<std::string> kValueOptions = {"--timeout",   "--address",       "--output",
                                              "--input",     "--password-file", "--port",
-                                             "--broadcast", "--bind"};
-const std::set<std::string> kFlagOptions = {"--json", "--all-interfaces", "--watch", "--yes",
-                                            "--help"};
+                                             "--broadcast", "--bind",          "--field"};
+const std::set<std::string> kFlagOptions = {"--json",  "--all-interfaces",  "--watch", "--yes",
+                                            "--force", "--other-appliance", "--help"};
 const std::set<std::string> kNetworkOptions = {"--port", "--broadcast", "--bind"};
 
 std::string longName(const std::string& arg) {
@@ -157,6 +193,8 @@ std::string commandName(Command c) {
         return "config get";
     case Command::ConfigPut:
         return "config put";
+    case Command::ConfigSet:
+        return "config set";
     case Command::SetIp:
         return "set-ip";
     case Command::Help:
@@ -204,6 +242,10 @@ std::optional<std::uint32_t> parseAddress(const std::string& text) {
         start = dot + 1;
     }
     return varn::makeAddress(octets[0], octets[1], octets[2], octets[3]);
+}
+
+bool loopbackAppliances(const varn::EndpointSettings& endpoint) {
+    return varn::addressOctet(endpoint.broadcastAddress, 0) == 127;
 }
 
 std::string helpText(const std::string& topic) {
@@ -272,15 +314,17 @@ Parsed parseArguments(const std::vector<std::string>& args) {
                 o.helpTopic = "config";
                 return {o, ""};
             }
-            return refuse("config needs get or put: varnctl config get NAME, "
-                          "varnctl config put NAME -i FILE");
+            return refuse("config needs get, put or set: varnctl config get NAME, "
+                          "varnctl config put NAME -i FILE, varnctl config set NAME F=V");
         }
         if (words[1] == "get")
             o.command = Command::ConfigGet;
         else if (words[1] == "put")
             o.command = Command::ConfigPut;
+        else if (words[1] == "set")
+            o.command = Command::ConfigSet;
         else
-            return refuse("config get or config put, not config \"" + words[1] + "\"");
+            return refuse("config get, put or set, not config \"" + words[1] + "\"");
         operands = 2;
     } else {
         return refuse("unknown command \"" + words[0] + "\"");
@@ -294,15 +338,26 @@ Parsed parseArguments(const std::vector<std::string>& args) {
 
     const std::string name = commandName(o.command);
     std::vector<std::string> rest(words.begin() + std::ptrdiff_t(operands), words.end());
-    const std::size_t wanted = o.command == Command::SetIp ? 2
-                               : o.command == Command::ConfigGet || o.command == Command::ConfigPut
-                                   ? 1
-                                   : 0;
-    if (rest.size() < wanted)
+    const bool set = o.command == Command::ConfigSet;
+    const std::size_t wanted =
+        o.command == Command::SetIp                                                 ? 2
+        : o.command == Command::ConfigGet || o.command == Command::ConfigPut || set ? 1
+                                                                                    : 0;
+    if (rest.size() < wanted || (set && rest.size() < 2))
         return refuse(name + " needs " +
-                      (o.command == Command::SetIp ? "NAME and NEW-IP" : "the appliance's NAME"));
-    if (rest.size() > wanted)
+                      (o.command == Command::SetIp ? "NAME and NEW-IP"
+                       : set                       ? "the appliance's NAME and FIELD=VALUE"
+                                                   : "the appliance's NAME"));
+    if (set) {
+        for (std::size_t w = 1; w < rest.size(); ++w) {
+            const auto eq = rest[w].find('=');
+            if (eq == std::string::npos || eq == 0)
+                return refuse("config set takes FIELD=VALUE, not \"" + rest[w] + "\"");
+            o.assignments.push_back({rest[w].substr(0, eq), rest[w].substr(eq + 1)});
+        }
+    } else if (rest.size() > wanted) {
         return refuse(name + " does not take \"" + rest[wanted] + "\"");
+    }
 
     // Only the options this command knows.
     const auto& allowed = allowedOptions().at(o.command);
@@ -325,6 +380,8 @@ Parsed parseArguments(const std::vector<std::string>& args) {
                           "\" is not four numbers 0..255 separated by dots");
         o.newAddress = *address;
     }
+    o.force = flags.count("--force") != 0;
+    o.otherAppliance = flags.count("--other-appliance") != 0;
 
     o.json = flags.count("--json") != 0;
     o.watch = flags.count("--watch") != 0;
@@ -359,6 +416,28 @@ Parsed parseArguments(const std::vector<std::string>& args) {
             o.inputFile = value;
         } else if (option == "--password-file") {
             o.passwordFile = value;
+        } else if (option == "--field") {
+            if (!isViewField(value))
+                return refuse("--field: \"" + value + "\" is not a field of the backup's view");
+            o.field = value;
+        }
+    }
+    if (!o.field.empty() && !o.outputFile.empty())
+        return refuse("--field prints one setting; leave out -o");
+    // Addresses an appliance cannot have are refused before anything is sent.
+    if (o.command == Command::SetIp)
+        if (auto why = varn::unusableHostAddress(o.newAddress, loopbackAppliances(o.endpoint)))
+            return refuse(std::string("Invalid IP Address ! ") + *why);
+    if (set) {
+        const std::vector<std::string> errors =
+            checkAssignments(o.assignments, loopbackAppliances(o.endpoint));
+        if (errors.size() == 1)
+            return refuse(errors[0]);
+        if (!errors.empty()) {
+            std::string why = "config set refuses these settings:";
+            for (const std::string& e : errors)
+                why += "\n  " + e;
+            return refuse(why);
         }
     }
     if (o.command == Command::ConfigPut && o.inputFile.empty())

@@ -2,6 +2,7 @@
 // The command line of varnctl: what each command takes, its help text, and the
 // exit statuses scripts can rely on.
 
+#include "edit.h"
 #include "protocol/endpoint.h"
 
 #include <cstdint>
@@ -22,7 +23,7 @@ enum ExitStatus : int {
     kExitNotReset = 6,      // the block was written and read back, the reset not confirmed
 };
 
-enum class Command { Help, Discover, Status, ConfigGet, ConfigPut, SetIp };
+enum class Command { Help, Discover, Status, ConfigGet, ConfigPut, ConfigSet, SetIp };
 
 struct Options {
     Command command = Command::Help;
@@ -39,8 +40,12 @@ struct Options {
     std::string outputFile;               // config get: "" or "-" = standard output
     std::string inputFile;                // config put
     std::string passwordFile;             // config get/put
-    bool yes = false;                     // config put: no confirmation
-    std::uint32_t newAddress = 0;         // set-ip
+    bool yes = false;                     // config put/set: no confirmation
+    bool force = false;                  // config put/set: write a block the dialogs could not make
+    bool otherAppliance = false;         // config put: a backup of another appliance
+    std::string field;                   // config get: print this field only
+    std::vector<Assignment> assignments; // config set: FIELD=VALUE
+    std::uint32_t newAddress = 0;        // set-ip
 
     varn::EndpointSettings endpoint; // --port, --broadcast, --bind
 };
@@ -54,11 +59,15 @@ struct Parsed {
 Parsed parseArguments(const std::vector<std::string>& args);
 
 // The help text of one command ("discover", "status", "config", "config get",
-// "config put", "set-ip"), or the overview for "" or an unknown topic.
+// "config put", "config set", "set-ip"), or the overview for "" or an unknown topic.
 std::string helpText(const std::string& topic);
 
 // A dotted IPv4 address with four whole octets 0..255, as the IP dialog takes
 // them; network order.
 std::optional<std::uint32_t> parseAddress(const std::string& text);
+
+// Whether loopback addresses may be given to appliances: only when the
+// broadcasts themselves stay on loopback (appliances simulated on this PC).
+bool loopbackAppliances(const varn::EndpointSettings& endpoint);
 
 } // namespace varnctl

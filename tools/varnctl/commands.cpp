@@ -2,11 +2,13 @@
 
 #include "backup.h"
 #include "cli.h"
+#include "config/block_rules.h"
 #include "devices/config_chain.h"
 #include "devices/devices_state.h"
 #include "devices/login_check.h"
 #include "devices/password_cache.h"
 #include "devices/same_network.h"
+#include "edit.h"
 #include "interfaces.h"
 #include "link/device_state.h"
 #include "link/request_plans.h"
@@ -16,6 +18,7 @@
 #include "protocol/wire.h"
 #include "session.h"
 #include "terminal.h"
+#include "text.h"
 #include "texts.h"
 
 #include <cerrno>
@@ -132,6 +135,7 @@ class Runner {
     int status();
     int configGet();
     int configPut();
+    int configSet();
     int setIp();
 
   private:
@@ -144,6 +148,8 @@ class Runner {
     int readAndLogIn(const std::optional<std::string>& filePassword);
     int passwordFromFile(std::optional<std::string>& password);
     int readBack(const varn::DeviceConfig& written);
+    int refuseFaults(const varn::DeviceConfig& block, const std::string& what, const char* nothing);
+    int writeConfiguration(const varn::DeviceConfig& block, bool otherAppliance);
     std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress()) + ")"; }
 
     const Options& o_;
@@ -332,6 +338,15 @@ int Runner::configGet() {
         return rc;
     if (int rc = readAndLogIn(password); rc != kExitOk)
         return rc;
+    if (!o_.field.empty()) {
+        const auto text = fieldText(session_.config(), o_.field);
+        if (!text)
+            return fail(kExitBadInput, o_.field + " is not used in the login mode of " + target() +
+                                           " (loginMode " +
+                                           std::to_string(session_.config().loginMode()) + ")");
+        say(*text + "\n");
+        return kExitOk;
+    }
 
     Backup backup;
     backup.block = session_.config();
@@ -355,22 +370,70 @@ int Runner::configPut() {
     std::string text, error;
     if (!readSmallFile(o_.inputFile, kBackupMaxBytes, text, &error))
         return fail(kExitBadInput, error + "; nothing was sent");
-    const BackupRead read = readBackup(text);
+    const BackupRead read = readBackup(text, fileSizeOf(o_.inputFile));
     if (!read.backup)
         return fail(kExitBadInput, o_.inputFile + ": " + read.error + "; nothing was sent");
+    const varn::DeviceConfig& block = read.backup->block;
+    // A backup of another appliance would give this one its name and address.
+    const bool other = varn::shownName(block.deviceName()) != varn::shownName(o_.name);
+    if (other && !o_.otherAppliance)
+        return fail(kExitBadInput,
+                    o_.inputFile + " is the backup of \"" + latin1ToUtf8(block.deviceName()) +
+                        "\", not of \"" + o_.name + "\": it would give " + o_.name +
+                        " that name and the LAN address " + varn::dottedText(block.lanIpAddress()) +
+                        ". Give --other-appliance to write it all the same; nothing was sent");
+    if (int rc = refuseFaults(block, o_.inputFile + "'s block", "nothing was sent"); rc != kExitOk)
+        return rc;
     std::optional<std::string> password;
     if (int rc = passwordFromFile(password); rc != kExitOk)
         return rc;
     if (int rc = readAndLogIn(password); rc != kExitOk)
         return rc;
+    return writeConfiguration(block, other);
+}
 
+// A block the configuration dialogs could not have stored, unless --force.
+int Runner::refuseFaults(const varn::DeviceConfig& block, const std::string& what,
+                         const char* nothing) {
+    const std::vector<std::string> faults = varn::blockFaults(block);
+    if (faults.empty() || o_.force)
+        return kExitOk;
+    std::string why = what + " breaks the configuration dialogs' rules:";
+    for (const std::string& f : faults)
+        why += "\n  " + f;
+    return fail(kExitBadInput, why + "\nGive --force to write it all the same; " + nothing);
+}
+
+int Runner::configSet() {
+    std::optional<std::string> password;
+    if (int rc = passwordFromFile(password); rc != kExitOk)
+        return rc;
+    if (int rc = readAndLogIn(password); rc != kExitOk)
+        return rc;
+    const Edit edit =
+        applyAssignments(session_.config(), o_.assignments, loopbackAppliances(o_.endpoint));
+    if (!edit.errors.empty()) {
+        std::string why;
+        for (const std::string& e : edit.errors)
+            why += (why.empty() ? "" : "; ") + e;
+        return fail(kExitBadInput, why + "; nothing was written");
+    }
+    if (int rc = refuseFaults(edit.block, "the changed block", "nothing was written");
+        rc != kExitOk)
+        return rc;
+    return writeConfiguration(edit.block, false);
+}
+
+// Shows the change, asks (unless --yes), then writes, reads back and resets.
+int Runner::writeConfiguration(const varn::DeviceConfig& block, bool otherAppliance) {
     const varn::DeviceConfig present = session_.config();
-    const BlockDiff diff = diffBlocks(present, read.backup->block);
+    const BlockDiff diff = diffBlocks(present, block, otherAppliance);
     if (diff.bytesDiffering == 0) {
         say(target() + " already holds this configuration; nothing was sent.\n");
         return kExitOk;
     }
-    say("Changes to " + target() + ":\n" + formatDiff(diff));
+    say("Changes to " + target() + (otherAppliance ? ", from another appliance's backup" : "") +
+        ":\n" + formatDiff(diff));
     if (!o_.yes) {
         bool yes = false;
         switch (
@@ -399,7 +462,7 @@ int Runner::configPut() {
         return fail(status, why + "; " + target() + " was told to abandon the configuration");
     };
     chain.begin();
-    session_.config() = read.backup->block;
+    session_.config() = block;
     switch (session_.await(varn::saveConfigPlan())) {
     case Session::Wait::Answered:
         break;
@@ -409,7 +472,7 @@ int Runner::configPut() {
     case Session::Wait::Interrupted:
         return abandon(kExitCancelled, "interrupted while saving");
     }
-    const varn::DeviceConfig written = read.backup->block;
+    const varn::DeviceConfig written = block;
     if (int rc = readBack(written); rc != kExitOk)
         return rc;
     switch (session_.await(varn::resetPlan())) {
@@ -501,6 +564,8 @@ int run(const std::vector<std::string>& args, char* const argv[]) {
         return command.configGet();
     case varnctl::Command::ConfigPut:
         return command.configPut();
+    case varnctl::Command::ConfigSet:
+        return command.configSet();
     case varnctl::Command::SetIp:
         return command.setIp();
     case varnctl::Command::Help:

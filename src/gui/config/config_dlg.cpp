@@ -20,10 +20,11 @@
 namespace varn {
 
 namespace {
-const int kNameLimit = 12;
-const int kPhoneLimit = 16;
-const int kUserNameLimit = 32;
-const int kPasswordLimit = 48;
+// The fields' limits are the block's (varnctl's config set keeps to them too).
+const int kNameLimit = int(DeviceConfig::kDeviceNameSize);
+const int kPhoneLimit = int(DeviceConfig::kPhoneNumberSize);
+const int kUserNameLimit = int(DeviceConfig::kPppUserNameSize);
+const int kPasswordLimit = int(DeviceConfig::kPppPasswordMaxText);
 const std::size_t kFirmwareVersionMax = 16;
 } // namespace
 

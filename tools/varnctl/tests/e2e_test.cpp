@@ -462,10 +462,16 @@ TEST_F(Varnctl, CorruptOrTruncatedBackupIsRefusedBeforeAnythingIsSent) {
     std::string flipped = text;
     const auto hexAt = flipped.find("\"hex\": [") + 20;
     flipped[hexAt] = flipped[hexAt] == 'a' ? 'b' : 'a';
+    std::string latin1 = text;
+    latin1.replace(latin1.find("VARN-Office"), 1, "\xd6");
+    std::string twice = text;
+    twice.insert(twice.rfind('}'), ", \"fields\": {}");
     const std::pair<std::string, std::string> bad[] = {
         {text.substr(0, text.size() / 2), "truncated"},
         {flipped, "checksum"},
         {"", "empty"},
+        {latin1, "not UTF-8"},
+        {twice, "\"fields\" twice"},
     };
     for (const auto& [content, why] : bad) {
         const std::string file = path("bad.json");
@@ -476,6 +482,13 @@ TEST_F(Varnctl, CorruptOrTruncatedBackupIsRefusedBeforeAnythingIsSent) {
         EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
     }
+    // A huge file is named with its own size, not with what was read of it.
+    const std::string huge = path("huge.json");
+    writeFile(huge, text);
+    ASSERT_EQ(truncate(huge.c_str(), 100 << 20), 0);
+    const Result big = runVarnctl(net({"config", "put", "VARN-Office", "-i", huge, "--yes"}));
+    EXPECT_EQ(big.status, 2);
+    EXPECT_NE(big.err.find("(104857600 bytes"), std::string::npos) << big.err;
     const Result missing =
         runVarnctl(net({"config", "put", "VARN-Office", "-i", path("none"), "--yes"}));
     EXPECT_EQ(missing.status, 2);
@@ -616,6 +629,114 @@ TEST_F(Varnctl, SetIpWithoutAnAnswerFailsAndBadAddressesAreRefused) {
     EXPECT_EQ(received(13), 1);
 }
 
+// lab.json on VARN-Office would give it VARN-Lab's name and address.
+TEST_F(Varnctl, ABackupOfAnotherApplianceIsWrittenOnlyWhenSaidSo) {
+    startSimulator();
+    const std::string lab = path("lab.json");
+    ASSERT_EQ(runVarnctl(net({"config", "get", "VARN-Lab", "-o", lab})).status, 0);
+    const std::size_t logSize = settledLog().size();
+    const std::vector<std::string> put = net({"config", "put", "VARN-Office", "-i", lab, "--yes",
+                                              "--password-file", passwordFile("1234")});
+    Result r = runVarnctl(put);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("backup of \"VARN-Lab\", not of \"VARN-Office\""), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--other-appliance"), std::string::npos);
+    EXPECT_EQ(settledLog().size(), logSize); // not even a discovery
+
+    std::vector<std::string> other = put;
+    other.push_back("--other-appliance");
+    r = runVarnctl(other);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The name and the address lead the change list.
+    const std::regex identityFirst(
+        "^Changes to VARN-Office \\(127\\.0\\.0\\.2\\), from another "
+        "appliance's backup:\n  deviceName +\"VARN-Office\" -> "
+        "\"VARN-Lab\"\n  lanIpAddress +\"127.0.0.2\" -> \"127.0.0.3\"\n");
+    EXPECT_TRUE(std::regex_search(r.out, identityFirst)) << r.out;
+    EXPECT_EQ(received(7), 1);
+}
+
+TEST_F(Varnctl, ConfigSetChangesNamedSettingsAndWritesAsPutDoes) {
+    startSimulator();
+    const std::string password = passwordFile("1234");
+    const int before = int(receivedTypes().size());
+    Result r = runVarnctl(net({"config", "set", "VARN-Office", "phoneNumber=5551234",
+                               "idleMinutes=30", "--yes", "--password-file", password}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("phoneNumber  \"5550100\" -> \"5551234\""), std::string::npos) << r.out;
+    const std::vector<int> types = receivedTypes();
+    EXPECT_EQ(std::vector<int>(types.begin() + before, types.end()),
+              (std::vector<int>{1, 1, 33, 2, 11, 7, 2, 8}));
+    r = runVarnctl(net(
+        {"config", "get", "VARN-Office", "--field", "phoneNumber", "--password-file", password}));
+    EXPECT_EQ(r.out, "5551234\n");
+
+    // An account on an appliance in terminal mode means PPP, as in the dialog.
+    r = runVarnctl(net({"config", "set", "VARN-Lab", "pppUserName=lab@isp", "--yes"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(runVarnctl(net({"config", "get", "VARN-Lab", "--field", "loginMode"})).out, "2\n");
+}
+
+TEST_F(Varnctl, ConfigSetRefusalsWriteNothing) {
+    startSimulator();
+    const std::size_t logSize = settledLog().size();
+    // Values wrong by themselves: refused before anything is sent, each named.
+    Result r = runVarnctl(net({"config", "set", "VARN-Lab", "idleMinutes=128", "colour=red"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("between 0 and 127"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"colour\""), std::string::npos) << r.err;
+    EXPECT_EQ(settledLog().size(), logSize);
+
+    // A rule that needs the appliance's block: PPP mode without an account.
+    r = runVarnctl(net({"config", "set", "VARN-Lab", "loginMode=ppp", "--yes"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("You have to key in 1. PPP Mode username & password"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(received(11), 0);
+    EXPECT_EQ(received(7), 0);
+}
+
+TEST_F(Varnctl, BlocksTheDialogsCouldNotMakeAreRefusedUnlessForced) {
+    startSimulator();
+    varnctl::Backup bad = backUpOffice(path("office.json"));
+    bad.block.setIdleMinutes(255);
+    bad.block.setAlternativeTries(250);
+    bad.block.setLoginModeByte(9);
+    writeFile(path("bad.json"), varnctl::writeBackup(bad));
+    varnctl::Backup nameless = bad;
+    nameless.block.setDeviceName("");
+    writeFile(path("nameless.json"), varnctl::writeBackup(nameless));
+    const std::size_t logSize = settledLog().size();
+
+    const std::string password = passwordFile("1234");
+    Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("nameless.json"), "--yes",
+                               "--other-appliance", "--password-file", password}));
+    EXPECT_EQ(r.status, 2);
+    for (const char* why : {"deviceName is empty", "idleMinutes is 255", "alternativeTries is 250",
+                            "loginMode is 9", "--force"})
+        EXPECT_NE(r.err.find(why), std::string::npos) << why << "\n" << r.err;
+    EXPECT_EQ(settledLog().size(), logSize);
+
+    r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("bad.json"), "--yes", "--force",
+                        "--password-file", password}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(received(7), 1);
+}
+
+TEST_F(Varnctl, SetIpRefusesAddressesNoApplianceCanHave) {
+    startSimulator();
+    const std::size_t logSize = settledLog().size();
+    for (const char* address : {"0.0.0.0", "127.0.0.0", "127.255.255.255", "224.0.0.1", "10.0.0.0",
+                                "10.255.255.255", "192.168.1.255"}) {
+        const Result r = runVarnctl(net({"set-ip", "VARN-Store", address}));
+        EXPECT_EQ(r.status, 2) << address;
+        EXPECT_NE(r.err.find(std::string("Invalid IP Address ! ") + address), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(settledLog().size(), logSize);
+}
+
 TEST_F(Varnctl, HelpForEachCommand) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--help"},
@@ -623,6 +744,7 @@ TEST_F(Varnctl, HelpForEachCommand) {
                                                {"status", "--help"},
                                                {"config", "get", "--help"},
                                                {"config", "put", "--help"},
+                                               {"config", "set", "--help"},
                                                {"set-ip", "--help"}}) {
         const Result r = runVarnctl(args);
         EXPECT_EQ(r.status, 0);

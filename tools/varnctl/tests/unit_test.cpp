@@ -85,8 +85,8 @@ TEST(Arguments, RefusalsSayWhatIsWrong) {
               std::string::npos);
     EXPECT_NE(refusal({"status", "--yes"}).find("not an option of status"), std::string::npos);
     EXPECT_NE(refusal({"config", "get"}).find("NAME"), std::string::npos);
-    EXPECT_NE(refusal({"config"}).find("get or put"), std::string::npos);
-    EXPECT_NE(refusal({"config", "edit", "x"}).find("config get or config put"), std::string::npos);
+    EXPECT_NE(refusal({"config"}).find("get, put or set"), std::string::npos);
+    EXPECT_NE(refusal({"config", "edit", "x"}).find("config get, put or set"), std::string::npos);
     EXPECT_NE(refusal({"config", "put", "Office"}).find("-i FILE"), std::string::npos);
     EXPECT_NE(refusal({"config", "get", "Thirteen-char"}).find("1 to 12"), std::string::npos);
     EXPECT_NE(refusal({"status", "extra"}).find("does not take \"extra\""), std::string::npos);
