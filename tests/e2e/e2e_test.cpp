@@ -151,6 +151,8 @@ class EndToEnd : public ::testing::Test {
         if (endpoint_)
             endpoint_->closeEndpoint();
         simlaunch::stopSimulator(sim_);
+        if (!simLog_.empty() && !HasFailure())
+            std::remove(simLog_.c_str());
     }
 
     // Dispatches replies as they come until `done` holds or `ms` have passed.
@@ -464,9 +466,10 @@ namespace {
 
 // A second host on the LAN forges replies while the utility talks to a real
 // (simulated) appliance: at 127.0.0.66 on loopback, in netns_e2e.sh at its
-// hostile address in the appliances' namespace. Each forgery reaches the
-// utility's socket before the request it would answer goes out, so that it is
-// the first candidate for the answer; only its source tells it apart.
+// hostile address in the appliances' namespace. A forgery reaches the
+// utility's socket just before the request it would answer goes out, so that
+// it is the first candidate for the answer (status rows, which every appliance
+// sends, come after the real ones); only its source tells it apart.
 class Forger : public EndToEnd {
   protected:
     void SetUp() override {
@@ -741,6 +744,8 @@ TEST_F(ForgedSave, VarnctlConfigPutIsNotConfirmedByAnotherHost) {
     EXPECT_EQ(received(kWriteConfig), writesBefore + 1);
     EXPECT_EQ(received(kReset), 0);
     EXPECT_EQ(received(kAbandonConfig), abandonsBefore + 1);
+    if (!HasFailure())
+        (void)std::system(("rm -rf " + dir).c_str());
 }
 
 } // namespace
