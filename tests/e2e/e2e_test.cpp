@@ -4,8 +4,9 @@
 // a simulator is already running elsewhere (netns_e2e.sh: another network
 // namespace, port 777, broadcast 255.255.255.255) and the tests talk to it;
 // the script also names the PC's interfaces and the LAN's namespace for the
-// tests that change the PC's routes or send from another host.
+// tests that change the PC's routes or send from another host (the forger).
 
+#include "backup.h"
 #include "link/link.h"
 #include "link/user_interface.h"
 #include "protocol/device_config.h"
@@ -17,14 +18,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <poll.h>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -47,15 +54,21 @@ std::vector<std::string> split(const std::string& text) {
     return parts;
 }
 
-// Records what the link shows; the Login Terminal is answered by `terminal`.
+// Records what the link shows; the Login Terminal is answered by `terminal`,
+// and `onStatus` hears each step as it is shown.
 class RecordingUi : public UserInterface {
   public:
     std::vector<std::string> statuses, messages;
     std::function<bool()> terminal;
+    std::function<void(const std::string&)> onStatus;
 
     void showMessage(const std::string& text, MessageIcon) override { messages.push_back(text); }
     void setSelfTestControl(SelfTestControl, bool) override {}
-    void setSelfTestStatus(const std::string& text) override { statuses.push_back(text); }
+    void setSelfTestStatus(const std::string& text) override {
+        statuses.push_back(text);
+        if (onStatus)
+            onStatus(text);
+    }
     void startSelfTestTimer(int, int) override {}
     bool runLoginTerminal() override { return terminal ? terminal() : false; }
 };
@@ -105,12 +118,14 @@ class EndToEnd : public ::testing::Test {
             spare_ = parseDotted(spare, 16);
         } else {
             std::string error;
-            ASSERT_TRUE(simlaunch::startSimulator(APPLIANCE_SIM_PATH,
-                                                  {"--port", "0", "--base-address", "127.0.0.2",
-                                                   "--broadcast-address", "127.255.255.255",
-                                                   "--log", ::testing::TempDir() + "e2e-sim.log"},
-                                                  sim_, &error))
-                << error;
+            simLog_ = ::testing::TempDir() + "e2e-sim-" + std::to_string(getpid()) + ".log";
+            std::remove(simLog_.c_str());
+            std::vector<std::string> args = {
+                "--port",          "0",     "--base-address", "127.0.0.2", "--broadcast-address",
+                "127.255.255.255", "--log", simLog_};
+            for (const std::string& a : simulatorFaults())
+                args.push_back(a);
+            ASSERT_TRUE(simlaunch::startSimulator(APPLIANCE_SIM_PATH, args, sim_, &error)) << error;
             settings.devicePort = sim_.port;
             settings.localPort = simlaunch::freeUdpPort(sim_.port);
             settings.broadcastAddress = makeAddress(127, 255, 255, 255);
@@ -126,12 +141,18 @@ class EndToEnd : public ::testing::Test {
         tester_ = std::make_unique<SelfTest>(*link_, selfTest_, config_, ui_);
     }
 
+    // Fault options for a simulator of the test's own (netns_e2e.sh starts its
+    // simulator with them for the tests that need them).
+    virtual std::vector<std::string> simulatorFaults() const { return {}; }
+
     void TearDown() override {
         tester_.reset();
         link_.reset();
         if (endpoint_)
             endpoint_->closeEndpoint();
         simlaunch::stopSimulator(sim_);
+        if (!simLog_.empty() && !HasFailure())
+            std::remove(simLog_.c_str());
     }
 
     // Dispatches replies as they come until `done` holds or `ms` have passed.
@@ -202,6 +223,7 @@ class EndToEnd : public ::testing::Test {
     }
 
     simlaunch::SimProcess sim_;
+    std::string simLog_; // of the simulator started here
     std::vector<Expected> expected_;
     std::uint32_t spare_ = 0;
     RecordingUi ui_;
@@ -436,6 +458,294 @@ TEST_F(EndToEnd, HostileRepliesChangeNothing) {
     }
     discover();
     EXPECT_EQ(link_->devices().deviceCount(), int(expected_.size()));
+}
+
+} // namespace
+
+namespace {
+
+// A second host on the LAN forges replies while the utility talks to a real
+// (simulated) appliance: at 127.0.0.66 on loopback, in netns_e2e.sh at its
+// hostile address in the appliances' namespace. A forgery reaches the
+// utility's socket just before the request it would answer goes out, so that
+// it is the first candidate for the answer (status rows, which every appliance
+// sends, come after the real ones); only its source tells it apart.
+class Forger : public EndToEnd {
+  protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        const char* netns = std::getenv("VARN_E2E_LAN_NETNS");
+        const char* forger = std::getenv("VARN_E2E_HOSTILE");
+        netns_ = netns != nullptr ? netns : "";
+        forger_ = forger != nullptr ? parseDotted(forger, 16) : makeAddress(127, 0, 0, 66);
+    }
+
+    void forge(const std::vector<traffic::Bytes>& datagrams) {
+        ASSERT_NE(endpoint_->localAddress, 0u) << "discover first: the target is not known";
+        EXPECT_EQ(traffic::sendFrom(netns_, forger_, endpoint_->localAddress,
+                                    endpoint_->settings.localPort, datagrams),
+                  "");
+    }
+
+    static traffic::Bytes terminalText(const std::string& text) {
+        traffic::Bytes d = traffic::forged(kTerminalResponse, 10 + text.size());
+        d[8] = std::uint8_t(text.size());
+        std::memcpy(d.data() + 10, text.data(), text.size());
+        return d;
+    }
+    static traffic::Bytes result(std::uint8_t type, std::uint8_t code) {
+        traffic::Bytes d = traffic::forged(type, 9);
+        d[8] = code;
+        return d;
+    }
+
+    bool shown(const std::string& status) const {
+        return std::find(ui_.statuses.begin(), ui_.statuses.end(), status) != ui_.statuses.end();
+    }
+    bool ready() const { return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !"; }
+
+    // The requests of `type` sent from the `from`-th on.
+    int sentSince(std::size_t from, int type) const {
+        return int(std::count(endpoint_->sentTypes.begin() + std::ptrdiff_t(from),
+                              endpoint_->sentTypes.end(), type));
+    }
+
+    // The terminal login of VARN-Lab, typed as a user would; `beforeTyping`
+    // runs once the Login Terminal is open with the ISP's first prompt.
+    void terminalLogin(const std::function<void()>& beforeTyping) {
+        discover();
+        ASSERT_TRUE(readConfiguration("VARN-Lab"));
+        ui_.terminal = [&] {
+            beforeTyping();
+            for (const char* typed : {"lab", "lab-pw"}) {
+                pump(100); // what else came in first
+                std::size_t seen = selfTest_.terminalEnd;
+                tester_->enterLine(typed);
+                if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
+                    return false;
+            }
+            return selfTest_.pppSeen;
+        };
+        startSelfTest();
+        ASSERT_TRUE(ask(kHangUp));
+        ASSERT_TRUE(ask(kPppAccount));
+        link_->sendRequest(kDial);
+        ASSERT_TRUE(pump(5000, [&] { return ready(); }))
+            << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    }
+
+    std::string netns_;
+    std::uint32_t forger_ = 0;
+};
+
+TEST_F(Forger, ConfigurationBlockIsTakenFromTheApplianceAskedOnly) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    const DeviceConfig real = config_;
+    // The appliance's own block, under its own name, with another number.
+    DeviceConfig fake = config_;
+    fake.setPhoneNumber("5556666");
+    traffic::Bytes block = traffic::forged(kReadConfig, 520);
+    std::memcpy(block.data() + 8, fake.data(), DeviceConfig::kSize);
+    forge({block});
+    ASSERT_TRUE(ask(kReadConfig));
+    EXPECT_EQ(config_.phoneNumber(), real.phoneNumber());
+    EXPECT_TRUE(config_ == real);
+}
+
+// A dial result 3 would end a good dial, a login result 6 a good login.
+TEST_F(Forger, DialAndLoginResultsAreTakenFromTheApplianceUnderTestOnly) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    ui_.onStatus = [&](const std::string& status) {
+        if (status == "PPP Connecting ...") // the login goes out next
+            forge({result(kLogin, 6)});
+    };
+    startSelfTest();
+    ASSERT_TRUE(ask(kHangUp));
+    ASSERT_TRUE(ask(kPppAccount));
+    forge({result(kDial, 3)});
+    link_->sendRequest(kDial);
+    EXPECT_TRUE(pump(3000, [&] { return ready(); }))
+        << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    EXPECT_TRUE(shown("PPP Connecting ..."));
+    EXPECT_TRUE(shown("Success ! Now, hang up phone ..."));
+}
+
+// A PPP appliance's login area is not cleared nor switched to a script by
+// someone else's text.
+TEST_F(Forger, TerminalTextLeavesAPppAppliancesLoginAlone) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    startSelfTest();
+    ASSERT_TRUE(ask(kHangUp));
+    ASSERT_TRUE(ask(kPppAccount));
+    forge({terminalText("Welcome\r\nlogin: ")});
+    link_->sendRequest(kDial);
+    EXPECT_TRUE(pump(3000, [&] { return ready(); }))
+        << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    EXPECT_EQ(config_.loginMode(), 2);
+    EXPECT_EQ(config_.pppUserName(), "office@isp");
+}
+
+TEST_F(Forger, PromptsFloodedDuringATerminalLoginAreNotRecorded) {
+    terminalLogin([&] { forge(std::vector<traffic::Bytes>(20, terminalText("\r\nOWNED> "))); });
+    EXPECT_EQ(config_.loginMode(), 1);
+    EXPECT_EQ(config_.scriptPrompt(0), "login: ");
+    EXPECT_EQ(config_.scriptResponse(0), "lab");
+    EXPECT_EQ(config_.scriptResponse(1), "lab-pw");
+    EXPECT_EQ(std::string(selfTest_.terminalText.get()).find("OWNED"), std::string::npos);
+}
+
+// An ISP's PPP frames sent again by another host neither send the login again
+// nor disturb the hang-up that ends the test.
+TEST_F(Forger, PppFramesAfterTheLoginSendNothingMore) {
+    const std::vector<traffic::Bytes> frames(
+        20, terminalText(std::string("\x7E\xFF\x7D\x23\xC0\x21\x7D\x21\x7D", 9)));
+    ui_.onStatus = [&](const std::string& status) {
+        if (status == "Success ! Now, hang up phone ...")
+            forge(frames);
+    };
+    terminalLogin([] {});
+    const std::size_t after = endpoint_->sentTypes.size();
+    forge(frames);
+    pump(500);
+    EXPECT_EQ(sentSince(0, kLogin), 1);
+    EXPECT_EQ(sentSince(after, kHangUp), 0);
+    EXPECT_EQ(sentSince(after, kLogin), 0);
+}
+
+TEST_F(Forger, ManyNamesFromOneHostTakeOneRow) {
+    discover();
+    std::vector<traffic::Bytes> names;
+    for (int i = 0; i < 20; ++i) {
+        traffic::Bytes d = traffic::forged(kDiscover, 29);
+        const std::string name = "Forged-" + std::to_string(i);
+        std::memcpy(d.data() + 8, name.data(), name.size());
+        std::memcpy(d.data() + 20, &forger_, 4);
+        names.push_back(d);
+    }
+    forge(names);
+    discover();
+    EXPECT_EQ(link_->devices().deviceCount(), int(expected_.size()) + 1);
+    for (const Expected& e : expected_)
+        EXPECT_GE(select(e.name), 0);
+}
+
+TEST_F(Forger, StatusRowsForListedAppliancesComeFromThemOnly) {
+    discover();
+    link_->clearMonitor();
+    link_->sendRequest(kStatusPoll);
+    ASSERT_TRUE(pump(600, [&] { return link_->monitor().monitorCount() >= 3; }));
+    const std::string lab = monitorRow("VARN-Lab"), office = monitorRow("VARN-Office");
+    std::vector<traffic::Bytes> rows;
+    for (const char* name : {"VARN-Lab", "VARN-Office"}) {
+        traffic::Bytes d = traffic::forged(kStatusPoll, 28);
+        std::memcpy(d.data() + 8, name, std::strlen(name));
+        d[20] = 6; // a failed dial
+        d[21] = 5;
+        rows.push_back(d);
+    }
+    forge(rows); // while the poll still takes rows
+    pump(300);
+    EXPECT_EQ(monitorRow("VARN-Lab"), lab);
+    EXPECT_EQ(monitorRow("VARN-Office"), office);
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The same, with an appliance that ignores the write: nobody else's
+// acknowledgement confirms it.
+class ForgedSave : public Forger {
+  protected:
+    std::vector<std::string> simulatorFaults() const override { return {"--ignore", "7"}; }
+
+    // The simulator's log once it has stopped growing.
+    std::string settledLog() const {
+        const char* external = std::getenv("VARN_E2E_SIM_LOG");
+        const std::string path = external != nullptr ? external : simLog_;
+        std::string log = fileText(path);
+        for (int i = 0; i < 20; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::string now = fileText(path);
+            if (now == log)
+                break;
+            log = std::move(now);
+        }
+        return log;
+    }
+    int received(int type) const {
+        const std::regex line(" RX .* request " + std::to_string(type) + " \\(");
+        std::istringstream log(settledLog());
+        int n = 0;
+        for (std::string l; std::getline(log, l);)
+            n += std::regex_search(l, line) ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(ForgedSave, AcknowledgementFromAnotherHostDoesNotConfirmTheWrite) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    forge({traffic::forged(kWriteConfig, 8), traffic::forged(kWriteConfig, 7)});
+    link_->sendRequest(kWriteConfig);
+    pump(1000);
+    EXPECT_EQ(link_->awaitedReply(), kWriteConfig); // the dialog says there was no answer
+}
+
+// varnctl says the save went unconfirmed (status 3) and sends no reset.
+TEST_F(ForgedSave, VarnctlConfigPutIsNotConfirmedByAnotherHost) {
+    discover();
+    ASSERT_TRUE(readConfiguration("VARN-Office"));
+    const int writesBefore = received(kWriteConfig), abandonsBefore = received(kAbandonConfig);
+    const std::string dir = ::testing::TempDir() + "forged-save-" + std::to_string(getpid());
+    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+    config_.setPhoneNumber("5559999");
+    std::ofstream(dir + "/changed.json") << varnctl::writeBackup(
+        {config_, {"VARN-Office", dottedText(link_->targetAddress()), "", ""}});
+    std::ofstream(dir + "/password") << "1234\n";
+
+    // varnctl takes the utility's port: ours goes.
+    const std::uint16_t port = endpoint_->settings.localPort;
+    const std::uint32_t pc = endpoint_->localAddress;
+    endpoint_->closeEndpoint();
+    std::string command = std::string(VARNCTL_PATH) + " config put VARN-Office -i " + dir +
+                          "/changed.json --yes --password-file " + dir + "/password";
+    if (sim_.pid > 0)
+        command += " --port " + std::to_string(sim_.port) + " --broadcast 127.255.255.255" +
+                   " --bind " + std::to_string(port);
+    command += " </dev/null >" + dir + "/out 2>" + dir + "/err";
+
+    traffic::FloodPlan plan;
+    plan.netns = netns_;
+    plan.sources = {forger_};
+    plan.target = pc;
+    plan.targetPort = port;
+    plan.perSecond = 200;
+    plan.milliseconds = 8000;
+    plan.replies = {traffic::forged(kWriteConfig, 8), traffic::forged(kWriteConfig, 7)};
+    int status = -1;
+    {
+        traffic::Flooder flood(plan);
+        status = std::system(command.c_str());
+        EXPECT_EQ(flood.error(), "");
+    }
+    const std::string err = fileText(dir + "/err");
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 3) << err;
+    EXPECT_NE(err.find("No Reponse from device, configuration may be not successfully saved !"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(received(kWriteConfig), writesBefore + 1);
+    EXPECT_EQ(received(kReset), 0);
+    EXPECT_EQ(received(kAbandonConfig), abandonsBefore + 1);
+    if (!HasFailure())
+        (void)std::system(("rm -rf " + dir).c_str());
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // What the tests over real sockets share: an endpoint that keeps the type of
 // every request it sends, a hostile host that floods the utility with replies
-// nobody asked for, and the process's resident memory. Plain POSIX, no Qt.
+// nobody asked for or forges a few, and the process's resident memory. Plain
+// POSIX, no Qt.
 
 #include "protocol/endpoint.h"
 #include "protocol/wire.h"
@@ -125,16 +126,90 @@ inline std::vector<Bytes> unsolicitedReplies() {
     return all;
 }
 
+// Moves the calling thread (only it) into the named network namespace; empty
+// stays where it is. "" on success, else what went wrong.
+inline std::string enterNetns(const std::string& netns) {
+    if (netns.empty()) {
+        return {};
+    }
+    int ns = open(("/run/netns/" + netns).c_str(), O_RDONLY | O_CLOEXEC);
+    if (ns < 0 || setns(ns, CLONE_NEWNET) != 0) {
+        const std::string why = std::strerror(errno);
+        if (ns >= 0) {
+            close(ns);
+        }
+        return "cannot enter network namespace " + netns + ": " + why;
+    }
+    close(ns);
+    return {};
+}
+
+// A UDP socket bound to `source` (network order), or -1 with *error set.
+inline int socketFrom(std::uint32_t source, std::string* error) {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = std::string("no socket: ") + std::strerror(errno);
+        return -1;
+    }
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = source;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+        *error = "cannot send from " + varn::dottedText(source) + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+inline sockaddr_in destination(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = address;
+    to.sin_port = htons(port);
+    return to;
+}
+
+// Another host's datagrams, sent once each and in order, from `source` in the
+// named namespace (empty: ours) to target:port; returns when they have gone.
+// "" on success, else what went wrong.
+inline std::string sendFrom(const std::string& netns, std::uint32_t source, std::uint32_t target,
+                            std::uint16_t port, const std::vector<Bytes>& datagrams) {
+    std::string error;
+    std::thread sender([&] {
+        error = enterNetns(netns);
+        if (!error.empty()) {
+            return;
+        }
+        const int fd = socketFrom(source, &error);
+        if (fd < 0) {
+            return;
+        }
+        const sockaddr_in to = destination(target, port);
+        for (const Bytes& d : datagrams) {
+            if (sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                       sizeof to) != static_cast<ssize_t>(d.size())) {
+                error = std::string("send failed: ") + std::strerror(errno);
+                break;
+            }
+        }
+        close(fd);
+    });
+    sender.join();
+    return error;
+}
+
 struct FloodPlan {
     std::vector<std::uint32_t> sources; // addresses to send from, network order
     std::uint32_t target = 0;           // the utility, network order
     std::uint16_t targetPort = 0;
     int milliseconds = 2000;
     int perSecond = 10000;
-    std::string netns; // the named network namespace to send from (empty: ours)
+    std::string netns;          // the named network namespace to send from (empty: ours)
+    std::vector<Bytes> replies; // what is sent round-robin (empty: unsolicitedReplies())
 };
 
-// Sends unsolicitedReplies() round-robin from every source at the plan's rate
+// Sends the plan's replies round-robin from every source at the plan's rate
 // from a thread of its own; stops early when destroyed.
 class Flooder {
   public:
@@ -163,14 +238,9 @@ class Flooder {
     }
 
     std::string send() {
-        if (!plan_.netns.empty()) {
-            // Only this thread moves into the namespace.
-            int ns = open(("/run/netns/" + plan_.netns).c_str(), O_RDONLY | O_CLOEXEC);
-            if (ns < 0 || setns(ns, CLONE_NEWNET) != 0) {
-                return "cannot enter network namespace " + plan_.netns + ": " +
-                       std::strerror(errno);
-            }
-            close(ns);
+        std::string error = enterNetns(plan_.netns);
+        if (!error.empty()) {
+            return error;
         }
         std::vector<int> sockets;
         struct Closer {
@@ -182,23 +252,15 @@ class Flooder {
             }
         } closer{sockets};
         for (std::uint32_t source : plan_.sources) {
-            int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const int fd = socketFrom(source, &error);
             if (fd < 0) {
-                return std::string("no socket: ") + std::strerror(errno);
+                return error;
             }
             sockets.push_back(fd);
-            sockaddr_in from{};
-            from.sin_family = AF_INET;
-            from.sin_addr.s_addr = source;
-            if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
-                return "cannot send from " + varn::dottedText(source) + ": " + std::strerror(errno);
-            }
         }
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = plan_.target;
-        to.sin_port = htons(plan_.targetPort);
-        const std::vector<Bytes> replies = unsolicitedReplies();
+        const sockaddr_in to = destination(plan_.target, plan_.targetPort);
+        const std::vector<Bytes> replies =
+            plan_.replies.empty() ? unsolicitedReplies() : plan_.replies;
         const auto start = std::chrono::steady_clock::now();
         long next = 0;
         for (;;) {
@@ -212,7 +274,7 @@ class Flooder {
             for (; next < due; ++next) {
                 const Bytes& d = replies[std::size_t(next) % replies.size()];
                 int fd = sockets[std::size_t(next / long(replies.size())) % sockets.size()];
-                if (sendto(fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                if (sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                            sizeof to) == static_cast<ssize_t>(d.size())) {
                     ++sent_;
                 }

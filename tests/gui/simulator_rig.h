@@ -83,6 +83,27 @@ struct LoopbackUtility : RealUtility {
         settings.probeAddress = htonl(0x7FFFFFFF);
         return settings;
     }
+
+    // Discovers the simulator's `appliances` and reads the block of the one
+    // named, as the Device List does before the configuration dialog opens.
+    void readConfigOf(const std::string& name, int appliances) {
+        QCOMPARE(endpoint.openEndpoint(&watcher), 0);
+        link.clearDevices();
+        link.sendRequest(varn::kDiscover);
+        QTRY_COMPARE_WITH_TIMEOUT(link.devices().deviceCount(), appliances, 3000);
+        int row = -1;
+        for (int i = 0; i < link.devices().deviceCount(); ++i) {
+            if (std::string(link.devices().entry(i).name.data(), 12).starts_with(name + " ")) {
+                row = i;
+            }
+        }
+        QVERIFY(row >= 0);
+        link.chooseDevice(row);
+        link.setTargetAddress(link.devices().entry(row).address);
+        link.sendRequest(varn::kReadConfig);
+        QTRY_VERIFY_WITH_TIMEOUT(link.configReceived(), 3000);
+        QCOMPARE(config.deviceName(), name);
+    }
 };
 
 } // namespace guitest

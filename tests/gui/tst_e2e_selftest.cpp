@@ -1,7 +1,9 @@
 // The self-test and the Login Terminal against the appliance simulator over real
 // UDP sockets on loopback, run as Verify setting runs them on a block read from
 // the appliance: a PPP ISP that logs in, one that refuses the password, a dial
-// that fails, and a terminal ISP whose login is typed by hand and recorded.
+// that fails, and a terminal ISP whose login is typed by hand and recorded. The
+// logins run against appliances as they differ: the PPP account acknowledged
+// with 0x8F or as a write (0x87), and acknowledgements of seven bytes.
 
 #include "simulator_rig.h"
 
@@ -47,26 +49,7 @@ struct SimLink : LoopbackUtility {
 
     using LoopbackUtility::LoopbackUtility;
 
-    // Discovers the appliances and reads the block of the one named, as the
-    // Device List does before the configuration dialog opens.
-    void readConfigOf(const std::string& name) {
-        QCOMPARE(endpoint.openEndpoint(&watcher), 0);
-        link.clearDevices();
-        link.sendRequest(varn::kDiscover);
-        QTRY_COMPARE_WITH_TIMEOUT(link.devices().deviceCount(), kAppliances, 3000);
-        int row = -1;
-        for (int i = 0; i < link.devices().deviceCount(); ++i) {
-            if (std::string(link.devices().entry(i).name.data(), 12).starts_with(name + " ")) {
-                row = i;
-            }
-        }
-        QVERIFY(row >= 0);
-        link.chooseDevice(row);
-        link.setTargetAddress(link.devices().entry(row).address);
-        link.sendRequest(varn::kReadConfig);
-        QTRY_VERIFY_WITH_TIMEOUT(link.configReceived(), 3000);
-        QCOMPARE(config.deviceName(), name);
-    }
+    void readConfigOf(const std::string& name) { LoopbackUtility::readConfigOf(name, kAppliances); }
 };
 
 QString progress(CPracticeDlg* d) {
@@ -106,15 +89,31 @@ class TestEndToEndSelfTest : public QObject {
     Q_OBJECT
 
     SimulatorFixture sim;
+    SimulatorFixture writeAckSim; // acknowledges the PPP account with 0x87
+    SimulatorFixture shortAckSim; // the same, and every acknowledgement in 7 bytes
+
+    // The simulators the logins run against, one row each.
+    void appliancesAsTheyDiffer() {
+        QTest::addColumn<std::uint16_t>("port");
+        QTest::newRow("account acknowledged with 0x8F") << sim.port;
+        QTest::newRow("account acknowledged with 0x87") << writeAckSim.port;
+        QTest::newRow("7-byte acknowledgements") << shortAckSim.port;
+    }
 
   private slots:
     void initTestCase() {
-        const QString error = sim.start(kScenario);
+        QString error = sim.start(kScenario);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        error = writeAckSim.start(kScenario, {"--account-reply", "0x87"});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        error = shortAckSim.start(kScenario, {"--account-reply", "0x87", "--short-acks"});
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
+    void pppIspLogsInAndTheTestEndsReady_data() { appliancesAsTheyDiffer(); }
     void pppIspLogsInAndTheTestEndsReady() {
-        SimLink rig(sim.port);
+        QFETCH(std::uint16_t, port);
+        SimLink rig(port);
         rig.readConfigOf("PPP-Good");
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             QTRY_COMPARE_WITH_TIMEOUT(progress(d), QString("Device ready !"), 5000);
@@ -162,8 +161,10 @@ class TestEndToEndSelfTest : public QObject {
 
     // The login typed in the terminal window becomes the appliance's script, and
     // goes back to the appliance with the configuration.
+    void terminalLoginIsTypedAndRecorded_data() { appliancesAsTheyDiffer(); }
     void terminalLoginIsTypedAndRecorded() {
-        SimLink rig(sim.port);
+        QFETCH(std::uint16_t, port);
+        SimLink rig(port);
         rig.readConfigOf("Text-ISP");
         const int result = runSelfTest(rig, [&](CPracticeDlg* d) {
             auto terminal = whenModal<CLoginTerminalDlg>(

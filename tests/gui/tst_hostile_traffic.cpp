@@ -1,15 +1,19 @@
 // The open Device List under a flood of replies nobody asked for, over real
 // sockets on loopback against the appliance simulator: the utility sends
 // nothing but its own sweeps, shows nothing, keeps its record, its memory and
-// its list, and still answers the keyboard at once.
+// its list, and still answers the keyboard at once. And Save, while the
+// appliance ignores the write and another host acknowledges it.
 
 #include "simulator_rig.h"
 
 #include "gui/common/window_timers.h"
+#include "gui/config/config_dlg.h"
 #include "gui/devices/device_list_dlg.h"
+#include "texts.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -52,11 +56,48 @@ class TestHostileTraffic : public QObject {
     Q_OBJECT
 
     SimulatorFixture sim;
+    SimulatorFixture ignoringWrites;
 
   private slots:
     void initTestCase() {
-        const QString error = sim.start(nullptr);
+        QString error = sim.start(nullptr);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+        error = ignoringWrites.start(nullptr, {"--ignore", "7"});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    // Acknowledgements of the write from 127.0.0.66 all through the save: the
+    // dialog says the appliance did not answer and stays open.
+    void forgedAcknowledgementDoesNotSave() {
+        LoopbackUtility utility(ignoringWrites.port);
+        MessageRecorder messages;
+        utility.readConfigOf("VARN-Office", 3);
+        utility.endpoint.sentTypes.clear();
+        CConfigDlg dlg(utility.link, utility.config, utility.test);
+        bool stayed = false;
+        auto script = whenModal<CConfigDlg>([&](CConfigDlg* c) {
+            traffic::FloodPlan plan;
+            plan.sources = {addr(127, 0, 0, 66)};
+            plan.target = addr(127, 0, 0, 1);
+            plan.targetPort = utility.endpoint.settings.localPort;
+            plan.perSecond = 200;
+            plan.milliseconds = 4000;
+            plan.replies = {traffic::forged(varn::kWriteConfig, 8),
+                            traffic::forged(varn::kWriteConfig, 7)};
+            traffic::Flooder flood(plan);
+            c->field(1012)->setText("5559999");
+            QTest::mouseClick(c->button(1050), Qt::LeftButton); // Save
+            QTRY_VERIFY_WITH_TIMEOUT(!c->isVisible() || c->button(2)->isEnabled(), 5000);
+            stayed = c->isVisible();
+            QCOMPARE(flood.error(), std::string());
+            c->reject();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        QVERIFY(script.ran());
+        QVERIFY(stayed);
+        QVERIFY(messages.texts.contains(QString::fromLatin1(varn::texts::kNotSaved)));
+        QVERIFY(std::count(utility.endpoint.sentTypes.begin(), utility.endpoint.sentTypes.end(),
+                           int(varn::kReset)) == 0);
     }
 
     void floodWhileTheDeviceListIsOpen() {

@@ -100,7 +100,14 @@ Bytes Appliance::terminalData(const Bytes& data) const {
 
 std::vector<Outgoing> Appliance::handle(const Request& request, std::uint32_t requester) {
     std::vector<Outgoing> out;
-    auto ack = [&] { out.push_back({makeReply(request.type, 0), 0}); };
+    auto ack = [&] {
+        Bytes r = makeReply(request.type, 0);
+        if (request.type == 15)
+            r[6] = accountReply;
+        if (headerOnlyAcks)
+            r.resize(kHeader - 1);
+        out.push_back({r, 0});
+    };
     auto result = [&](std::uint8_t code) {
         Bytes r = makeReply(request.type, 1);
         r[8] = code;

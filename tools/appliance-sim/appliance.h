@@ -76,6 +76,12 @@ class Appliance {
 
     // Delay before the ISP's first text or framing after a successful dial.
     int ispDelayMs = 150;
+    // What the PPP account (15) is acknowledged with: 0x8F, or 0x87 as a write
+    // is, which is what some appliances send.
+    std::uint8_t accountReply = 0x8F;
+    // Acknowledgements of the bare 7 bytes (magic and type, no zero after it),
+    // as some appliances send them.
+    bool headerOnlyAcks = false;
 
   private:
     Bytes terminalData(const std::string& text) const;

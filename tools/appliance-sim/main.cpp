@@ -30,6 +30,12 @@ const char kUsage[] =
     "  --log FILE               log every datagram to FILE (default: standard output)\n"
     "  --isp-delay MS           ISP's answer time after a dial or a response (default 150)\n"
     "\n"
+    "What the appliances send, as appliances differ:\n"
+    "  --account-reply T        acknowledge the PPP account (15) with T: 0x8F (default)\n"
+    "                           or 0x87, the write's acknowledgement\n"
+    "  --short-acks             acknowledge with the 7-byte header (magic and type, no\n"
+    "                           zero after it) instead of 8 bytes\n"
+    "\n"
     "Fault options, for tests:\n"
     "  --drop SHARE             drop this share (0..1) of received datagrams\n"
     "  --delay MS               delay every reply by MS milliseconds\n"
@@ -73,6 +79,8 @@ int main(int argc, char** argv) {
     std::string scenarioPath, logPath;
     std::uint32_t base = 0x7F000002u; // 127.0.0.2
     long long ispDelay = 150;
+    std::uint8_t accountReply = 0x8F;
+    bool shortAcks = false;
     sim::ServerOptions options;
 
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -96,15 +104,16 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (arg == "--duplicate" || arg == "--reply-broadcast") {
+        } else if (arg == "--duplicate" || arg == "--reply-broadcast" || arg == "--short-acks") {
             if (hasValue)
                 return usageError(arg + " takes no value");
-            (arg == "--duplicate" ? options.faults.duplicate : options.faults.replyBroadcast) =
-                true;
+            (arg == "--duplicate"         ? options.faults.duplicate
+             : arg == "--reply-broadcast" ? options.faults.replyBroadcast
+                                          : shortAcks) = true;
         } else if (arg == "--scenario" || arg == "--log" || arg == "--port" ||
                    arg == "--base-address" || arg == "--broadcast-address" || arg == "--drop" ||
                    arg == "--delay" || arg == "--ignore" || arg == "--seed" ||
-                   arg == "--isp-delay") {
+                   arg == "--isp-delay" || arg == "--account-reply") {
             if (!needValue())
                 return usageError(arg + " needs a value");
             if (arg == "--scenario") {
@@ -133,6 +142,13 @@ int main(int argc, char** argv) {
                     options.faults.delayMs = int(n);
                 else
                     ispDelay = n;
+            } else if (arg == "--account-reply") {
+                if (value == "0x8F" || value == "0x8f")
+                    accountReply = 0x8F;
+                else if (value == "0x87")
+                    accountReply = 0x87;
+                else
+                    return badValue(arg, value, "0x87 or 0x8F");
             } else if (arg == "--seed") {
                 if (!parseNumber(value, 0, 0xFFFFFFFFll, n))
                     return badValue(arg, value, "a number");
@@ -186,6 +202,8 @@ int main(int argc, char** argv) {
     for (const auto& profile : scenario.appliances) {
         appliances.emplace_back(profile, *profile.address);
         appliances.back().ispDelayMs = int(ispDelay);
+        appliances.back().accountReply = accountReply;
+        appliances.back().headerOnlyAcks = shortAcks;
     }
     sim::Server server(std::move(appliances), options, log);
     if (!server.open(&error)) {

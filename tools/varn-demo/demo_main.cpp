@@ -33,17 +33,17 @@ const char kUsage[] =
     "  --seconds N      without a display: how long to run before reporting (default 4)\n"
     "Passed on to the simulator (see appliance-sim --help):\n"
     "  --drop SHARE, --delay MS, --ignore T[,T...], --isp-delay MS, --seed N,\n"
-    "  --duplicate, --reply-broadcast\n"
+    "  --account-reply T, --duplicate, --reply-broadcast, --short-acks\n"
     "The simulator is found next to this program, in ../appliance-sim/, or at\n"
     "$VARN_APPLIANCE_SIM.\n";
 
 // The simulator's fault options, passed through as they are.
 bool isSimulatorFlag(const std::string& a) {
-    return a == "--duplicate" || a == "--reply-broadcast";
+    return a == "--duplicate" || a == "--reply-broadcast" || a == "--short-acks";
 }
 bool isSimulatorOption(const std::string& a) {
     return a == "--drop" || a == "--delay" || a == "--ignore" || a == "--isp-delay" ||
-           a == "--seed";
+           a == "--seed" || a == "--account-reply";
 }
 
 // Whether the display that DISPLAY or WAYLAND_DISPLAY names answers: Qt aborts

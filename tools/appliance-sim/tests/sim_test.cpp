@@ -208,6 +208,22 @@ TEST(Appliance, PppIspSelfTest) {
     EXPECT_EQ(a.state(), 0);
 }
 
+TEST(Appliance, AccountAndAcknowledgementsAsTheOptionsSay) {
+    Appliance a(profile(IspScript::Kind::Ppp), kFirst);
+    const Bytes account = request(15, 60);
+    Bytes r = a.handle(decoded(account), kPc)[0].bytes;
+    EXPECT_EQ(r.size(), 8u);
+    EXPECT_EQ(r[6], 0x8F);
+    a.accountReply = 0x87;
+    a.headerOnlyAcks = true;
+    r = a.handle(decoded(account), kPc)[0].bytes;
+    EXPECT_EQ(r, Bytes({'Q', 'u', 'o', 'r', 'i', 'x', 0x87}));
+    r = a.handle(decoded(request(9, 8)), kPc)[0].bytes;
+    EXPECT_EQ(r, Bytes({'Q', 'u', 'o', 'r', 'i', 'x', 0x89}));
+    // Replies with a payload keep their header.
+    EXPECT_EQ(a.handle(decoded(request(36, 8)), kPc)[0].bytes.size(), 28u);
+}
+
 TEST(Appliance, TerminalIspAsksPromptsThenGoesPpp) {
     Appliance a(profile(IspScript::Kind::Terminal), kFirst);
     Bytes dial = request(3, 24);
