@@ -363,6 +363,8 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     }
     if (o.command == Command::ConfigPut && o.inputFile.empty())
         return refuse("config put needs the backup file: -i FILE");
+    if (o.inputFile == "-" && o.passwordFile == "-")
+        return refuse("standard input can give the backup or the password, not both");
     if (o.allInterfaces && values.count("--broadcast") != 0)
         return refuse("--all-interfaces broadcasts on each interface's own address; "
                       "leave out --broadcast");

@@ -280,11 +280,15 @@ TEST_F(Varnctl, DiscoverListsEveryApplianceAsTableAndJson) {
 
     r = runVarnctl(net({"discover", "--json", "--timeout", "400"}));
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one document, one line: " << r.out;
     const nlohmann::json list = nlohmann::json::parse(r.out);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[1]["name"], "VARN-Lab");
     EXPECT_EQ(list[1]["address"], "127.0.0.3");
     EXPECT_EQ(list[1]["status"], "ISP Connected");
+    // The Device List shows a failed dial as Ready; its code tells.
+    EXPECT_EQ(list[2]["state"], 6);
+    EXPECT_EQ(list[2]["status"], "Ready");
     EXPECT_GE(r.ms, 400);
 }
 
@@ -327,10 +331,14 @@ TEST_F(Varnctl, StatusShowsTheMonitorsColumnsSortedByName) {
 
     r = runVarnctl(net({"status", "--json"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    const nlohmann::json rows = nlohmann::json::parse(r.out);
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+    const nlohmann::json rows = nlohmann::json::parse(r.out)["appliances"];
     EXPECT_EQ(rows[0]["speed"], 28800);
     EXPECT_EQ(rows[0]["wan_ip"], "203.0.113.45");
     EXPECT_TRUE(rows[1]["wan_ip"].is_null());
+    EXPECT_EQ(rows[2]["state"], 6);
+    EXPECT_EQ(rows[2]["code"], 5);
+    EXPECT_EQ(rows[2]["status"], "Dial Error - Telephone line Busy");
 }
 
 TEST_F(Varnctl, StatusWatchRefreshesEveryThreeSecondsUntilInterrupted) {
@@ -340,8 +348,12 @@ TEST_F(Varnctl, StatusWatchRefreshesEveryThreeSecondsUntilInterrupted) {
     // Refreshes at 300 ms and 3300 ms; the interrupt ends the watch.
     std::istringstream lines(r.out);
     int refreshes = 0;
-    for (std::string line; std::getline(lines, line); ++refreshes)
-        EXPECT_EQ(nlohmann::json::parse(line).size(), 3u) << line;
+    const std::regex iso8601("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    for (std::string line; std::getline(lines, line); ++refreshes) {
+        const nlohmann::json document = nlohmann::json::parse(line);
+        EXPECT_TRUE(std::regex_match(document["time"].get<std::string>(), iso8601)) << line;
+        EXPECT_EQ(document["appliances"].size(), 3u) << line;
+    }
     EXPECT_EQ(refreshes, 2) << r.out;
     EXPECT_EQ(received(36), 3);
 }
@@ -478,7 +490,7 @@ TEST_F(Varnctl, CorruptOrTruncatedBackupIsRefusedBeforeAnythingIsSent) {
     }
     const Result missing =
         runVarnctl(net({"config", "put", "VARN-Office", "-i", path("none"), "--yes"}));
-    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.status, 1); // a file failure, not bad input
     // Not even a discovery went out.
     EXPECT_EQ(settledLog().size(), logSize);
 }
