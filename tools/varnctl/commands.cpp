@@ -268,6 +268,9 @@ int Runner::status() {
 }
 
 int Runner::configGet() {
+    const bool toFile = !o_.outputFile.empty() && o_.outputFile != "-";
+    if (std::string error; toFile && !checkOutputFile(o_.outputFile, &error))
+        return fail(kExitFailure, error + "; nothing was sent");
     std::optional<std::string> password;
     if (int rc = passwordFromFile(password); rc != kExitOk)
         return rc;
@@ -279,7 +282,7 @@ int Runner::configGet() {
     backup.source = {backup.block.deviceName(), varn::dottedText(link().targetAddress()),
                      link().proxyFirmwareVersion(), utcNow()};
     const std::string text = writeBackup(backup);
-    if (o_.outputFile.empty() || o_.outputFile == "-") {
+    if (!toFile) {
         say(text);
         return kExitOk;
     }

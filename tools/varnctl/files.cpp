@@ -164,8 +164,11 @@ bool readPasswordFile(const std::string& path, std::string& password, std::strin
     return true;
 }
 
-bool writeOutputFile(const std::string& path, const std::string& text, std::string* error) {
-    std::string target = path;
+namespace {
+
+// Where the file goes: the path, or the regular file a symbolic link names.
+bool outputTarget(const std::string& path, std::string& target, std::string* error) {
+    target = path;
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
@@ -188,7 +191,20 @@ bool writeOutputFile(const std::string& path, const std::string& text, std::stri
     } else if (errno != ENOENT) {
         return failErrno(error, "write", path);
     }
+    return true;
+}
 
+} // namespace
+
+bool checkOutputFile(const std::string& path, std::string* error) {
+    std::string target;
+    return outputTarget(path, target, error);
+}
+
+bool writeOutputFile(const std::string& path, const std::string& text, std::string* error) {
+    std::string target;
+    if (!outputTarget(path, target, error))
+        return false;
     const std::string temporary = target + ".tmp-" + std::to_string(getpid());
     const int fd =
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

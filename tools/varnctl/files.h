@@ -25,5 +25,7 @@ bool readPasswordFile(const std::string& path, std::string& password, std::strin
 // temporary file beside it, renamed over it. The target must be absent or a
 // regular file; a symbolic link to one is kept and its target replaced.
 bool writeOutputFile(const std::string& path, const std::string& text, std::string* error);
+// The same checks of the target alone, made before anything is sent.
+bool checkOutputFile(const std::string& path, std::string* error);
 
 } // namespace varnctl
