@@ -342,7 +342,7 @@ int Runner::configPut() {
     varn::ConfigChain chain(link(), session_.config(), chainState);
     auto abandon = [&](int status, const std::string& why) {
         chain.abandon();
-        return fail(status, why + "; " + target() + " was told to abandon the configuration");
+        return fail(status, why + " (" + target() + " was told to abandon the configuration)");
     };
     chain.begin();
     session_.config() = read.backup->block;
@@ -350,8 +350,7 @@ int Runner::configPut() {
     case Session::Wait::Answered:
         break;
     case Session::Wait::GaveUp:
-        ui_.showMessage(varn::texts::kNotSaved, varn::MessageIcon::Information);
-        return abandon(kExitNoAnswer, "the configuration was not confirmed");
+        return abandon(kExitNoAnswer, varn::texts::kNotSaved);
     case Session::Wait::Interrupted:
         return restore(chain, present, false, "while saving");
     }

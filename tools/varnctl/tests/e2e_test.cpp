@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -570,6 +571,7 @@ TEST_F(Varnctl, UnconfirmedSaveIsAbandoned) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("told to abandon"), std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one message: " << r.err;
     // The block once, ten looks 300 ms apart, then the abandon and no reset.
     EXPECT_EQ(received(7), 1);
     EXPECT_EQ(received(12), 1);
