@@ -53,8 +53,8 @@ struct SignalAt {
 
 // Runs varnctl without a terminal (its own session), collecting what it
 // prints; standard input gives `input` (empty: none).
-Result runVarnctl(std::vector<std::string> args, SignalAt signal, const std::string& input = "",
-                  int timeoutMs = 30000) {
+Result runVarnctl(std::vector<std::string> args, const SignalAt& signal,
+                  const std::string& input = "", int timeoutMs = 30000) {
     std::vector<std::string> all{VARNCTL_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv = argvOf(all);
