@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   iproute2 libcap2-bin
   clang-format clang-tidy ccache
-  dpkg-dev file lintian
+  dpkg-dev file lintian appstream
   fonts-liberation
 )
 

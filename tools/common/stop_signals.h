@@ -14,6 +14,10 @@ inline void onStopSignal(int) {
     stopSeen = 1;
 }
 
+// Also what a closed terminal (HUP), the quit key (QUIT) and a reader that went
+// away (PIPE) send, for a tool that must finish what it began on the network.
+inline constexpr std::initializer_list<int> kEvery = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
 // SIGINT and SIGTERM by default.
 inline void install(std::initializer_list<int> signals = {SIGINT, SIGTERM}) {
     struct sigaction sa {};

@@ -48,7 +48,7 @@ const std::map<std::string, std::string>& helpTexts() {
                      "name, LAN address and state. The broadcast is repeated every 100 ms for as\n"
                      "long as new appliances answer.\n"
                      "\n"
-                     "  --json            print a JSON array instead of a table\n"
+                     "  --json            print a JSON array (one line) instead of a table\n"
                      "  --timeout MS      listen at least MS milliseconds (default 100)\n"
                      "  --all-interfaces  one sweep on every IPv4 interface that has a broadcast\n"
                      "                    address; each line names its interface\n"
@@ -57,7 +57,8 @@ const std::map<std::string, std::string>& helpTexts() {
                    "Polls every appliance by broadcast and shows the Status Monitor's columns:\n"
                    "device name, status, WAN IP and speed in bit/s, sorted by name.\n"
                    "\n"
-                   "  --json            print JSON (with --watch: one array per line)\n"
+                   "  --json            print a JSON object (one line; with --watch one per\n"
+                   "                    refresh, each with its UTC time)\n"
                    "  --watch           refresh every 3 seconds until interrupted (Ctrl-C); an\n"
                    "                    appliance that stops answering shows \"Unknown\"\n"
                    "\n"},
@@ -70,17 +71,19 @@ const std::map<std::string, std::string>& helpTexts() {
          "'varnctl config put --help' and 'varnctl config set --help' tell more.\n"
          "\n"},
         {"config get",
-         "Usage: varnctl config get NAME [--address IP] [-o FILE] [--password-file F]\n"
+         "Usage: varnctl config get NAME [--address IP] [-o FILE | --field F]\n"
+         "                          [--password-file F]\n"
          "Reads the configuration of the appliance named NAME, asks for its\n"
          "administrator password (unless it has none) and saves the block to FILE:\n"
          "JSON holding the 512 bytes in hexadecimal with a CRC-32, and a readable view\n"
          "of the fields. Nothing is written when the password is wrong.\n"
          "\n"
          "  --address IP       the appliance's address; no discovery is made\n"
-         "  -o, --output FILE  the backup file (default: standard output); made\n"
-         "                     readable by its owner only, as it holds passwords\n"
+         "  -o, --output FILE  the backup file (default, or -: standard output); made\n"
+         "                     readable by its owner only, as it holds passwords. It\n"
+         "                     must be absent or a regular file\n"
          "  --password-file F  take the password from the first line of F instead\n"
-         "                     of asking on the terminal\n"
+         "                     of asking on the terminal; - reads standard input\n"
          "  --field F          print only the setting F (a name of the backup's\n"
          "                     fields view, e.g. phoneNumber) instead of a backup\n"
          "\n"},
@@ -93,6 +96,8 @@ const std::map<std::string, std::string>& helpTexts() {
          "password, shows field by field what will change and asks for confirmation.\n"
          "Then writes the block and resets the appliance. When the appliance does not\n"
          "confirm, it is told to abandon the configuration and varnctl exits with 3.\n"
+         "Interrupted once the block was sent, it writes back the configuration read\n"
+         "at the start before the abandon.\n"
          "\n"
          "  -i, --input FILE   the backup file made by 'varnctl config get'\n"
          "  --yes, -y          do not ask for confirmation\n"
@@ -121,7 +126,8 @@ const std::map<std::string, std::string>& helpTexts() {
          "  --force            write the block even if it breaks the dialogs' rules\n"
          "                     in fields not named (as the appliance held them)\n"
          "  --address IP       the appliance's address; no discovery is made\n"
-         "  --password-file F  take the password from the first line of F\n"
+         "  --password-file F  take the password from the first line of F (- for\n"
+         "                     standard input)\n"
          "\n"},
         {"set-ip", "Usage: varnctl set-ip NAME NEW-IP [--address IP]\n"
                    "Broadcasts a new LAN address to the appliance named NAME, as for an\n"
@@ -442,6 +448,8 @@ Parsed parseArguments(const std::vector<std::string>& args) {
     }
     if (o.command == Command::ConfigPut && o.inputFile.empty())
         return refuse("config put needs the backup file: -i FILE");
+    if (o.inputFile == "-" && o.passwordFile == "-")
+        return refuse("standard input can give the backup or the password, not both");
     if (o.allInterfaces && values.count("--broadcast") != 0)
         return refuse("--all-interfaces broadcasts on each interface's own address; "
                       "leave out --broadcast");

@@ -9,6 +9,7 @@
 #include "devices/password_cache.h"
 #include "devices/same_network.h"
 #include "edit.h"
+#include "files.h"
 #include "interfaces.h"
 #include "link/device_state.h"
 #include "link/request_plans.h"
@@ -21,15 +22,10 @@
 #include "text.h"
 #include "texts.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace varnctl {
 
@@ -45,42 +41,6 @@ void say(const std::string& text) {
     std::fflush(stdout);
 }
 
-// The whole of a small file; false with the reason in *error.
-bool readSmallFile(const std::string& path, std::size_t limit, std::string& text,
-                   std::string* error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        text.append(chunk, n);
-        if (text.size() > limit)
-            break;
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    return true;
-}
-
-// The password is the file's first line, without its line end.
-std::optional<std::string> readPasswordFile(const std::string& path, std::string* error) {
-    std::string text;
-    if (!readSmallFile(path, 4096, text, error))
-        return std::nullopt;
-    text = text.substr(0, text.find('\n'));
-    if (!text.empty() && text.back() == '\r')
-        text.pop_back();
-    return text;
-}
-
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -88,36 +48,6 @@ std::string utcNow() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
-}
-
-// Writes the file whole or not at all: a temporary file beside it, renamed.
-// Readable by its owner only: the block holds the appliance's passwords.
-bool writeFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += std::size_t(n);
-    }
-    const bool written = done == text.size() && fsync(fd) == 0;
-    const int writeError = errno;
-    close(fd);
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        *error = "cannot write " + path + ": " +
-                 std::strerror(written ? errno : (writeError != 0 ? writeError : EIO));
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 class Runner {
@@ -150,6 +80,8 @@ class Runner {
     int readBack(const varn::DeviceConfig& written);
     int refuseFaults(const varn::DeviceConfig& block, const std::string& what, const char* nothing);
     int writeConfiguration(const varn::DeviceConfig& block, bool otherAppliance);
+    int restore(varn::ConfigChain& chain, const varn::DeviceConfig& present, bool newAcknowledged,
+                const std::string& when);
     std::string target() { return o_.name + " (" + varn::dottedText(link().targetAddress()) + ")"; }
 
     const Options& o_;
@@ -225,8 +157,13 @@ int Runner::readConfiguration() {
     return kExitOk;
 }
 
-// The administrator login, checked against the block just read.
+// The administrator login, checked against the block just read. A refusal is
+// one message: the dialogs' text with the appliance named.
 int Runner::login(const std::optional<std::string>& filePassword) {
+    struct Refusal : varn::SilentUserInterface {
+        std::string text;
+        void showMessage(const std::string& t, varn::MessageIcon) override { text = t; }
+    } refusal;
     varn::PasswordCache cache;
     Answer answer = Answer::Given;
     const varn::PasswordPrompt prompt = [&](std::string& entered) {
@@ -237,7 +174,7 @@ int Runner::login(const std::optional<std::string>& filePassword) {
         answer = askSecret("Device Password : ", entered);
         return answer == Answer::Given;
     };
-    if (varn::loginCheck(session_.config(), cache, prompt, ui_) == 0)
+    if (varn::loginCheck(session_.config(), cache, prompt, refusal) == 0)
         return kExitOk;
     switch (answer) {
     case Answer::NoTerminal:
@@ -249,7 +186,7 @@ int Runner::login(const std::optional<std::string>& filePassword) {
     case Answer::Given:
         break;
     }
-    return fail(kExitWrongPassword, "the password for " + target() + " was refused");
+    return fail(kExitWrongPassword, refusal.text + " (" + target() + " refused the password)");
 }
 
 // Opens the endpoint and runs the Config chain up to and including the login.
@@ -265,9 +202,13 @@ int Runner::readAndLogIn(const std::optional<std::string>& filePassword) {
 int Runner::passwordFromFile(std::optional<std::string>& password) {
     if (o_.passwordFile.empty())
         return kExitOk;
-    std::string error;
-    password = readPasswordFile(o_.passwordFile, &error);
-    return password ? kExitOk : fail(kExitBadInput, error + "; nothing was sent");
+    std::string text, warning, error;
+    if (!readPasswordFile(o_.passwordFile, text, &warning, &error))
+        return fail(kExitFailure, error + "; nothing was sent");
+    if (!warning.empty())
+        std::fprintf(stderr, "varnctl: warning: %s\n", warning.c_str());
+    password = text;
+    return kExitOk;
 }
 
 int Runner::discover() {
@@ -314,9 +255,9 @@ int Runner::status() {
     for (bool first = true;; first = false) {
         if (!session_.pump(wait))
             return o_.watch ? kExitOk : fail(kExitCancelled, "interrupted"); // Ctrl-C ends watching
-        const std::vector<varn::MonitorColumns> rows = statusRows(link().monitor());
+        const std::vector<StatusRow> rows = statusRows(link().monitor());
         if (o_.json) {
-            say(statusJson(rows));
+            say(statusJson(rows, utcNow()));
         } else {
             if (o_.watch)
                 say(std::string(first ? "" : "\n") + "-- " + utcNow() + " --\n");
@@ -333,6 +274,9 @@ int Runner::status() {
 }
 
 int Runner::configGet() {
+    const bool toFile = !o_.outputFile.empty() && o_.outputFile != "-";
+    if (std::string error; toFile && !checkOutputFile(o_.outputFile, &error))
+        return fail(kExitFailure, error + "; nothing was sent");
     std::optional<std::string> password;
     if (int rc = passwordFromFile(password); rc != kExitOk)
         return rc;
@@ -353,12 +297,12 @@ int Runner::configGet() {
     backup.source = {backup.block.deviceName(), varn::dottedText(link().targetAddress()),
                      link().proxyFirmwareVersion(), utcNow()};
     const std::string text = writeBackup(backup);
-    if (o_.outputFile.empty() || o_.outputFile == "-") {
+    if (!toFile) {
         say(text);
         return kExitOk;
     }
     std::string error;
-    if (!writeFileAtomically(o_.outputFile, text, &error))
+    if (!writeOutputFile(o_.outputFile, text, &error))
         return fail(kExitFailure, error);
     std::fprintf(stderr, "varnctl: saved the configuration of %s to %s\n", target().c_str(),
                  o_.outputFile.c_str());
@@ -368,8 +312,12 @@ int Runner::configGet() {
 int Runner::configPut() {
     // The file first: a bad one is refused before anything is sent.
     std::string text, error;
-    if (!readSmallFile(o_.inputFile, kBackupMaxBytes, text, &error))
-        return fail(kExitBadInput, error + "; nothing was sent");
+    if (!readInputFile(o_.inputFile, kBackupMaxBytes, text, &error)) {
+        // A file too large to be a backup is the wrong file, not a failure to read one.
+        const auto size = fileSizeOf(o_.inputFile);
+        return fail(size && *size > kBackupMaxBytes ? kExitBadInput : kExitFailure,
+                    error + "; nothing was sent");
+    }
     const BackupRead read = readBackup(text, fileSizeOf(o_.inputFile));
     if (!read.backup)
         return fail(kExitBadInput, o_.inputFile + ": " + read.error + "; nothing was sent");
@@ -455,11 +403,13 @@ int Runner::writeConfiguration(const varn::DeviceConfig& block, bool otherApplia
     // is acknowledged a failure tells the appliance to abandon the
     // configuration; after it the block is stored there, and is read back
     // before the reset makes it take effect.
+    if (interrupted())
+        return fail(kExitCancelled, "interrupted; nothing was written");
     varn::DevicesState chainState;
     varn::ConfigChain chain(link(), session_.config(), chainState);
     auto abandon = [&](int status, const std::string& why) {
         chain.abandon();
-        return fail(status, why + "; " + target() + " was told to abandon the configuration");
+        return fail(status, why + " (" + target() + " was told to abandon the configuration)");
     };
     chain.begin();
     session_.config() = block;
@@ -467,14 +417,13 @@ int Runner::writeConfiguration(const varn::DeviceConfig& block, bool otherApplia
     case Session::Wait::Answered:
         break;
     case Session::Wait::GaveUp:
-        ui_.showMessage(varn::texts::kNotSaved, varn::MessageIcon::Information);
-        return abandon(kExitNoAnswer, "the configuration was not confirmed");
+        return abandon(kExitNoAnswer, varn::texts::kNotSaved);
     case Session::Wait::Interrupted:
-        return abandon(kExitCancelled, "interrupted while saving");
+        return restore(chain, present, false, "while saving");
     }
     const varn::DeviceConfig written = block;
     if (int rc = readBack(written); rc != kExitOk)
-        return rc;
+        return rc == kExitCancelled ? restore(chain, present, true, "while reading back") : rc;
     switch (session_.await(varn::resetPlan())) {
     case Session::Wait::Answered:
         break;
@@ -483,11 +432,36 @@ int Runner::writeConfiguration(const varn::DeviceConfig& block, bool otherApplia
                                        " did not confirm the reset; it takes effect when the "
                                        "appliance next resets");
     case Session::Wait::Interrupted:
-        return fail(kExitCancelled, "interrupted while resetting; the configuration was saved "
-                                    "and read back, the reset not confirmed");
+        return restore(chain, present, true, "while resetting");
     }
     say("Wrote the configuration to " + target() + ".\n");
     return kExitOk;
+}
+
+// Interrupted once the block may be stored: the block read at the start goes
+// back first, whatever further signals say, and only once the appliance has
+// acknowledged it is it told to abandon the configuration. An appliance that
+// acknowledged the new block and not the old one is never told to abandon.
+int Runner::restore(varn::ConfigChain& chain, const varn::DeviceConfig& present,
+                    bool newAcknowledged, const std::string& when) {
+    std::fprintf(stderr,
+                 "varnctl: interrupted %s; writing back the configuration read at the "
+                 "start\n",
+                 when.c_str());
+    session_.config() = present;
+    if (session_.await(varn::saveConfigPlan(), false) == Session::Wait::Answered) {
+        chain.abandon();
+        return fail(kExitCancelled, target() + " holds the configuration read at the start again "
+                                               "and was told to abandon the configuration");
+    }
+    if (newAcknowledged)
+        return fail(kExitCancelled, target() + " did not acknowledge the configuration written "
+                                               "back: it holds the new configuration, not reset "
+                                               "(check with varnctl config get)");
+    chain.abandon();
+    return fail(kExitCancelled, target() + " acknowledged neither configuration and was told to "
+                                           "abandon the configuration; check with varnctl config "
+                                           "get");
 }
 
 // The block as the appliance holds it after the write, read under the name
@@ -502,8 +476,7 @@ int Runner::readBack(const varn::DeviceConfig& written) {
         return fail(kExitNoAnswer, "the configuration was saved, but " + target() +
                                        " did not answer when it was read back; it was not reset");
     case Session::Wait::Interrupted:
-        return fail(kExitCancelled,
-                    "interrupted while reading back; the configuration was saved, not reset");
+        return kExitCancelled; // the caller writes the old block back
     }
     if (session_.config() == written)
         return kExitOk;
@@ -531,7 +504,10 @@ int Runner::setIp() {
     }
     say(std::string(varn::texts::kAddressSaved) + " " + o_.name + " moves to " +
         varn::dottedText(o_.newAddress) + ".\n");
-    const std::uint32_t local = sourceAddressFor(o_.newAddress, o_.endpoint.devicePort);
+    // The network the broadcast went out on, where the appliance is now.
+    std::uint32_t local = session_.endpoint().localAddress;
+    if (local == 0)
+        local = sourceAddressFor(o_.endpoint.broadcastAddress, o_.endpoint.devicePort);
     if (local != 0 && !varn::sameNetwork(o_.newAddress, local))
         std::fprintf(stderr, "varnctl: note: %s is still outside this PC's network (%s)\n",
                      varn::dottedText(o_.newAddress).c_str(), varn::dottedText(local).c_str());
@@ -547,6 +523,10 @@ int run(const std::vector<std::string>& args, char* const argv[]) {
         return kExitBadInput;
     }
     Options o = *parsed.options;
+    if (args.empty()) { // no command: a mistake in a script, not a request for help
+        std::fputs(helpText("").c_str(), stderr);
+        return kExitBadInput;
+    }
     if (o.command == varnctl::Command::Help) {
         say(helpText(o.helpTopic));
         return kExitOk;

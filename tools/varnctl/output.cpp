@@ -26,12 +26,12 @@ std::vector<DeviceRow> deviceRows(const varn::DeviceTable& table, const std::str
     for (int i = 0; i < table.deviceCount(); ++i) {
         const varn::DeviceEntry& e = table.entry(i);
         rows.push_back({interface, trimBlanks(e.nameText()), varn::dottedText(e.address),
-                        trimBlanks(varn::listStateName(e.state))});
+                        trimBlanks(varn::listStateName(e.state)), int(e.state)});
     }
     return rows;
 }
 
-std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
+std::vector<StatusRow> statusRows(const varn::MonitorTable& table) {
     // In the Status Monitor's order: its lines sorted by their text, whatever the case.
     std::vector<const varn::MonitorEntry*> entries;
     entries.reserve(std::size_t(table.monitorCount()));
@@ -41,10 +41,16 @@ std::vector<varn::MonitorColumns> statusRows(const varn::MonitorTable& table) {
                      [](const varn::MonitorEntry* a, const varn::MonitorEntry* b) {
                          return lower(a->rowText()) < lower(b->rowText());
                      });
-    std::vector<varn::MonitorColumns> rows;
+    std::vector<StatusRow> rows;
     rows.reserve(entries.size());
-    for (const varn::MonitorEntry* e : entries)
-        rows.push_back(e->columns());
+    for (const varn::MonitorEntry* e : entries) {
+        StatusRow row;
+        static_cast<varn::MonitorColumns&>(row) = e->columns();
+        row.stateCode = e->state;
+        row.resultCode = e->code;
+        row.unknown = e->unknown;
+        rows.push_back(row);
+    }
     return rows;
 }
 
@@ -96,13 +102,14 @@ std::string devicesJson(const std::vector<DeviceRow>& rows, bool withInterface) 
             item["interface"] = r.interface;
         item["name"] = latin1ToUtf8(r.name);
         item["address"] = r.address;
+        item["state"] = r.state;
         item["status"] = latin1ToUtf8(r.status);
         list.push_back(item);
     }
-    return list.dump(2) + "\n";
+    return list.dump() + "\n";
 }
 
-std::string statusTable(const std::vector<varn::MonitorColumns>& rows) {
+std::string statusTable(const std::vector<StatusRow>& rows) {
     std::vector<std::vector<std::string>> cells;
     cells.reserve(rows.size());
     for (const auto& r : rows)
@@ -110,11 +117,16 @@ std::string statusTable(const std::vector<varn::MonitorColumns>& rows) {
     return formatTable({"Device Name", "Status", "WAN IP", "Speed(bps)"}, cells);
 }
 
-std::string statusJson(const std::vector<varn::MonitorColumns>& rows) {
+std::string statusJson(const std::vector<StatusRow>& rows, const std::string& time) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& r : rows) {
         nlohmann::ordered_json item;
         item["name"] = latin1ToUtf8(r.name);
+        const auto code = [&r](int value) {
+            return r.unknown ? nlohmann::ordered_json() : nlohmann::ordered_json(value);
+        };
+        item["state"] = code(r.stateCode);
+        item["code"] = code(r.resultCode);
         item["status"] = latin1ToUtf8(r.state);
         item["wan_ip"] = r.wan.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.wan);
         const bool digits = !r.speed.empty() &&
@@ -124,7 +136,10 @@ std::string statusJson(const std::vector<varn::MonitorColumns>& rows) {
             digits ? nlohmann::ordered_json(std::stoul(r.speed)) : nlohmann::ordered_json();
         list.push_back(item);
     }
-    return list.dump() + "\n";
+    nlohmann::ordered_json document;
+    document["time"] = time;
+    document["appliances"] = list;
+    return document.dump() + "\n";
 }
 
 } // namespace varnctl

@@ -32,7 +32,7 @@ void ConsoleUi::showMessage(const std::string& text, varn::MessageIcon) {
 }
 
 void installInterruptHandlers() {
-    stopsignals::install();
+    stopsignals::install(stopsignals::kEvery);
 }
 
 bool interrupted() {
@@ -53,10 +53,10 @@ bool Session::open(std::string* error) {
     return false;
 }
 
-bool Session::pump(int ms) {
+bool Session::pump(int ms, bool interruptible) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-        if (interrupted())
+        if (interruptible && interrupted())
             return false;
         const int left = msUntil(deadline);
         pollfd p{endpoint_.socketHandle(), POLLIN, 0};
@@ -69,16 +69,16 @@ bool Session::pump(int ms) {
         if (ready < 0 && errno != EINTR)
             return true; // nothing more can be read; let the caller's time run out
         if (left == 0)
-            return !interrupted();
+            return !interruptible || !interrupted();
     }
 }
 
-Session::Wait Session::await(varn::PollPlan plan) {
+Session::Wait Session::await(varn::PollPlan plan, bool interruptible) {
     std::int32_t triesLeft = 0;
     varn::RequestPoll poll(link_, triesLeft);
     int wait = poll.start(std::move(plan));
     for (;;) {
-        if (!pump(wait))
+        if (!pump(wait, interruptible))
             return Wait::Interrupted;
         switch (poll.expire(&wait)) {
         case varn::RequestPoll::Outcome::Answered:

@@ -27,7 +27,8 @@ class ConsoleUi : public varn::SilentUserInterface {
     std::set<std::string> shown_;
 };
 
-// SIGINT and SIGTERM end waits early instead of the program.
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE end waits early instead of the
+// program, so that an appliance is never left in the middle of a write.
 void installInterruptHandlers();
 bool interrupted();
 
@@ -46,12 +47,12 @@ class Session {
     varn::DeviceConfig& config() { return config_; }
 
     // Dispatches every reply that arrives within ms milliseconds. False when
-    // interrupted.
-    bool pump(int ms);
+    // interrupted, unless not interruptible.
+    bool pump(int ms, bool interruptible = true);
 
     enum class Wait { Answered, GaveUp, Interrupted };
     // Sends the plan's request and waits the plan's tries and intervals.
-    Wait await(varn::PollPlan plan);
+    Wait await(varn::PollPlan plan, bool interruptible = true);
 
     // A discovery sweep: broadcast, then at each discovery interval broadcast
     // again if a new appliance answered, until an interval brings none and at

@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <regex>
@@ -42,26 +44,36 @@ int exitStatus(int wstatus) {
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 }
 
-// Runs varnctl without a terminal (its own session, standard input empty),
-// collecting what it prints. With interruptAfterMs, sends it SIGINT then.
-Result runVarnctl(std::vector<std::string> args, int interruptAfterMs = -1, int timeoutMs = 30000) {
+// A signal sent during a run: after a time, or once `when` holds.
+struct SignalAt {
+    int afterMs = -1;
+    int number = SIGINT;
+    std::function<bool()> when;
+};
+
+// Runs varnctl without a terminal (its own session), collecting what it
+// prints; standard input gives `input` (empty: none).
+Result runVarnctl(std::vector<std::string> args, const SignalAt& signal,
+                  const std::string& input = "", int timeoutMs = 30000) {
     std::vector<std::string> all{VARNCTL_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv = argvOf(all);
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
         return {};
+    (void)!write(in[1], input.data(), input.size()); // small: fits the pipe
+    close(in[1]);
     const Clock::time_point start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         setsid(); // no controlling terminal: /dev/tty cannot be opened
-        const int null = open("/dev/null", O_RDONLY);
-        dup2(null, STDIN_FILENO);
+        dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }
+    close(in[0]);
     close(out[1]);
     close(err[1]);
     Result r;
@@ -75,8 +87,9 @@ Result runVarnctl(std::vector<std::string> args, int interruptAfterMs = -1, int 
             kill(pid, SIGKILL);
             break;
         }
-        if (interruptAfterMs >= 0 && !interruptSent && elapsed >= interruptAfterMs) {
-            kill(pid, SIGINT);
+        if (!interruptSent && ((signal.afterMs >= 0 && elapsed >= signal.afterMs) ||
+                               (signal.when && signal.when()))) {
+            kill(pid, signal.number);
             interruptSent = true;
         }
         if (poll(fds, 2, 20) <= 0)
@@ -104,6 +117,10 @@ Result runVarnctl(std::vector<std::string> args, int interruptAfterMs = -1, int 
     r.ms =
         long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     return r;
+}
+
+Result runVarnctl(std::vector<std::string> args, int interruptAfterMs = -1) {
+    return runVarnctl(std::move(args), SignalAt{interruptAfterMs, SIGINT, {}});
 }
 
 // varnctl on a pseudo-terminal of its own, driven as a person would type.
@@ -216,6 +233,7 @@ class Varnctl : public ::testing::Test {
     std::string passwordFile(const std::string& password) {
         std::string p = path("password-" + password);
         writeFile(p, password + "\n");
+        chmod(p.c_str(), 0600);
         return p;
     }
 
@@ -231,6 +249,12 @@ class Varnctl : public ::testing::Test {
             log = std::move(now);
         }
         return log;
+    }
+
+    // Whether a request of `type` has reached the simulator yet.
+    bool arrived(int type) const {
+        return std::regex_search(readFile(log_),
+                                 std::regex(" RX .* request " + std::to_string(type) + " \\("));
     }
 
     // Requests of `type` that reached the simulator.
@@ -280,11 +304,15 @@ TEST_F(Varnctl, DiscoverListsEveryApplianceAsTableAndJson) {
 
     r = runVarnctl(net({"discover", "--json", "--timeout", "400"}));
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one document, one line: " << r.out;
     const nlohmann::json list = nlohmann::json::parse(r.out);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[1]["name"], "VARN-Lab");
     EXPECT_EQ(list[1]["address"], "127.0.0.3");
     EXPECT_EQ(list[1]["status"], "ISP Connected");
+    // The Device List shows a failed dial as Ready; its code tells.
+    EXPECT_EQ(list[2]["state"], 6);
+    EXPECT_EQ(list[2]["status"], "Ready");
     EXPECT_GE(r.ms, 400);
 }
 
@@ -327,10 +355,14 @@ TEST_F(Varnctl, StatusShowsTheMonitorsColumnsSortedByName) {
 
     r = runVarnctl(net({"status", "--json"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    const nlohmann::json rows = nlohmann::json::parse(r.out);
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+    const nlohmann::json rows = nlohmann::json::parse(r.out)["appliances"];
     EXPECT_EQ(rows[0]["speed"], 28800);
     EXPECT_EQ(rows[0]["wan_ip"], "203.0.113.45");
     EXPECT_TRUE(rows[1]["wan_ip"].is_null());
+    EXPECT_EQ(rows[2]["state"], 6);
+    EXPECT_EQ(rows[2]["code"], 5);
+    EXPECT_EQ(rows[2]["status"], "Dial Error - Telephone line Busy");
 }
 
 TEST_F(Varnctl, StatusWatchRefreshesEveryThreeSecondsUntilInterrupted) {
@@ -340,8 +372,12 @@ TEST_F(Varnctl, StatusWatchRefreshesEveryThreeSecondsUntilInterrupted) {
     // Refreshes at 300 ms and 3300 ms; the interrupt ends the watch.
     std::istringstream lines(r.out);
     int refreshes = 0;
-    for (std::string line; std::getline(lines, line); ++refreshes)
-        EXPECT_EQ(nlohmann::json::parse(line).size(), 3u) << line;
+    const std::regex iso8601("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    for (std::string line; std::getline(lines, line); ++refreshes) {
+        const nlohmann::json document = nlohmann::json::parse(line);
+        EXPECT_TRUE(std::regex_match(document["time"].get<std::string>(), iso8601)) << line;
+        EXPECT_EQ(document["appliances"].size(), 3u) << line;
+    }
     EXPECT_EQ(refreshes, 2) << r.out;
     EXPECT_EQ(received(36), 3);
 }
@@ -376,7 +412,8 @@ TEST_F(Varnctl, ConfigGetWithAWrongPasswordWritesNothing) {
         const Result r = runVarnctl(net(
             {"config", "get", "VARN-Office", "-o", file, "--password-file", passwordFile(wrong)}));
         EXPECT_EQ(r.status, 4) << wrong;
-        EXPECT_NE(r.err.find("Incorrect Password !"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err, "varnctl: Incorrect Password ! (VARN-Office (127.0.0.2) refused the "
+                         "password)\n");
         EXPECT_FALSE(exists(file));
     }
     // No terminal to ask on and no password file: refused, nothing written.
@@ -491,7 +528,7 @@ TEST_F(Varnctl, CorruptOrTruncatedBackupIsRefusedBeforeAnythingIsSent) {
     EXPECT_NE(big.err.find("(104857600 bytes"), std::string::npos) << big.err;
     const Result missing =
         runVarnctl(net({"config", "put", "VARN-Office", "-i", path("none"), "--yes"}));
-    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.status, 1); // a file failure, not bad input
     // Not even a discovery went out.
     EXPECT_EQ(settledLog().size(), logSize);
 }
@@ -547,6 +584,7 @@ TEST_F(Varnctl, UnconfirmedSaveIsAbandoned) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("told to abandon"), std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one message: " << r.err;
     // The block once, ten looks 300 ms apart, then the abandon and no reset.
     EXPECT_EQ(received(7), 1);
     EXPECT_EQ(received(12), 1);
@@ -604,12 +642,20 @@ TEST_F(Varnctl, SetIpMovesTheAppliance) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("LAN IP Address is saved successfully !"), std::string::npos);
     EXPECT_LT(r.ms, 1800 + 1000); // the answer counts once the wait is over
+    EXPECT_EQ(r.err.find("note"), std::string::npos) << r.err;
+    // Off the network the broadcast went out on (loopback's, whatever the
+    // default route's interface is), the note says so.
+    r = runVarnctl(net({"set-ip", "VARN-Office", "192.0.2.2"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("note: 192.0.2.2 is still outside this PC's network (127.0.0.1)"),
+              std::string::npos)
+        << r.err;
 
     r = runVarnctl(net({"discover", "--json"}));
     const nlohmann::json list = nlohmann::json::parse(r.out);
-    ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[2]["name"], "VARN-Store");
-    EXPECT_EQ(list[2]["address"], "127.0.0.9");
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list.back()["name"], "VARN-Store");
+    EXPECT_EQ(list.back()["address"], "127.0.0.9");
 }
 
 TEST_F(Varnctl, SetIpWithoutAnAnswerFailsAndBadAddressesAreRefused) {
@@ -751,9 +797,125 @@ TEST_F(Varnctl, HelpForEachCommand) {
         EXPECT_NE(r.out.find("Usage: varnctl"), std::string::npos);
         EXPECT_EQ(r.err, "");
     }
+    // No command at all is a mistake: the usage goes to standard error.
+    const Result bare = runVarnctl({});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_NE(bare.err.find("Usage: varnctl"), std::string::npos);
     const Result r = runVarnctl({"discover", "--bogus"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "varnctl: unknown option \"--bogus\"\nTry 'varnctl --help'.\n");
+}
+
+TEST_F(Varnctl, OutputGoesOnlyToARegularFileOrStandardOutput) {
+    startSimulator();
+    const std::string fifo = path("fifo"), toFifo = path("to-fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(fifo.c_str(), toFifo.c_str()), 0);
+    for (const std::string& target : {fifo, toFifo}) {
+        const Result r = runVarnctl(net({"config", "get", "VARN-Lab", "-o", target}));
+        EXPECT_EQ(r.status, 1) << target;
+        EXPECT_NE(r.err.find("a FIFO, not"), std::string::npos) << r.err;
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(toFifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(receivedTypes().empty());
+
+    // A link to a regular file stays a link; the file it names takes the backup.
+    const std::string real = path("real.json"), toReal = path("to-real.json");
+    writeFile(real, "old");
+    ASSERT_EQ(symlink(real.c_str(), toReal.c_str()), 0);
+    Result r = runVarnctl(net({"config", "get", "VARN-Lab", "-o", toReal}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(lstat(toReal.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(varnctl::readBackup(readFile(real)).backup);
+    r = runVarnctl(net({"config", "get", "VARN-Lab", "-o", "-"}));
+    EXPECT_TRUE(varnctl::readBackup(r.out).backup) << r.out;
+}
+
+TEST_F(Varnctl, InputsAreRegularFilesOrStandardInput) {
+    startSimulator();
+    const std::string fifo = path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Nobody writes into the FIFO: refused at once, not waited on.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"config", "put", "VARN-Office", "-i", fifo, "--yes"},
+             {"config", "get", "VARN-Office", "--password-file", fifo},
+             {"config", "put", "VARN-Office", "-i", dir_, "--yes"}}) {
+        const Result r = runVarnctl(net(args));
+        EXPECT_EQ(r.status, 1) << args[4];
+        EXPECT_NE(r.err.find(", not a regular file; nothing was sent"), std::string::npos) << r.err;
+        EXPECT_LT(r.ms, 2000);
+    }
+    EXPECT_TRUE(receivedTypes().empty());
+
+    Result r =
+        runVarnctl(net({"config", "get", "VARN-Office", "--password-file", "-"}), {}, "1234\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+    const std::string readable = passwordFile("1234");
+    ASSERT_EQ(chmod(readable.c_str(), 0644), 0);
+    r = runVarnctl(net({"config", "get", "VARN-Office", "--password-file", readable}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: " + readable + " may be read by others (mode 0644)"),
+              std::string::npos)
+        << r.err;
+}
+
+// The appliance stores the block at once and acknowledges it late: an
+// interrupt in between puts the block read at the start back before the abandon.
+TEST_F(Varnctl, InterruptWhileTheAcknowledgementIsAwaitedWritesTheOldBlockBack) {
+    startSimulator({"--delay", "250"});
+    const std::vector<std::string> get =
+        net({"config", "get", "VARN-Office", "--address", "127.0.0.2", "--password-file",
+             passwordFile("1234")});
+    const varnctl::BackupRead original = varnctl::readBackup(runVarnctl(get).out);
+    ASSERT_TRUE(original.backup) << original.error;
+    varnctl::Backup changed = *original.backup;
+    changed.block.setPhoneNumber("5559999");
+    writeFile(path("changed.json"), varnctl::writeBackup(changed));
+    const Result r =
+        runVarnctl(net({"config", "put", "VARN-Office", "--address", "127.0.0.2", "-i",
+                        path("changed.json"), "--yes", "--password-file", passwordFile("1234")}),
+                   SignalAt{-1, SIGINT, [this] { return arrived(7); }});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_NE(r.err.find("holds the configuration read at the start again"), std::string::npos)
+        << r.err;
+    const std::vector<int> types = receivedTypes();
+    EXPECT_EQ(std::vector<int>(types.end() - 4, types.end()), (std::vector<int>{11, 7, 7, 12}));
+    EXPECT_EQ(varnctl::readBackup(runVarnctl(get).out).backup->block, original.backup->block);
+}
+
+// After the acknowledgement too, and on a hang-up.
+TEST_F(Varnctl, HangUpAfterTheAcknowledgedWriteWritesTheOldBlockBack) {
+    startSimulator({"--ignore", "8"});
+    const varnctl::Backup original = backUpOffice(path("original.json"));
+    varnctl::Backup changed = original;
+    changed.block.setPhoneNumber("5559999");
+    writeFile(path("changed.json"), varnctl::writeBackup(changed));
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"),
+                                     "--yes", "--password-file", passwordFile("1234")}),
+                                SignalAt{-1, SIGHUP, [this] { return arrived(8); }});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_NE(r.err.find("holds the configuration read at the start again"), std::string::npos)
+        << r.err;
+    const std::vector<int> types = receivedTypes();
+    EXPECT_EQ(std::vector<int>(types.end() - 6, types.end()),
+              (std::vector<int>{11, 7, 2, 8, 7, 12}));
+    EXPECT_EQ(backUpOffice(path("now.json")).block, original.block);
+}
+
+TEST_F(Varnctl, QuitAndBrokenPipeEndAWatchAsInterruptsDo) {
+    startSimulator();
+    for (int signal : {SIGQUIT, SIGPIPE}) {
+        const Result r = runVarnctl(net({"status", "--watch"}), SignalAt{500, signal, {}});
+        EXPECT_EQ(r.status, 0) << signal; // not killed by the signal
+        EXPECT_NE(r.out.find("VARN-Lab"), std::string::npos);
+    }
 }
 
 } // namespace
