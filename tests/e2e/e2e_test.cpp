@@ -189,6 +189,38 @@ class EndToEnd : public ::testing::Test {
         return false;
     }
 
+    bool ready() const { return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !"; }
+
+    // The requests of `type` sent from the `from`-th on.
+    int sentSince(std::size_t from, int type) const {
+        return int(std::count(endpoint_->sentTypes.begin() + std::ptrdiff_t(from),
+                              endpoint_->sentTypes.end(), type));
+    }
+
+    // The terminal login of VARN-Lab, typed as a user would; `beforeTyping`
+    // runs once the Login Terminal is open with the ISP's first prompt.
+    void terminalLogin(const std::function<void()>& beforeTyping) {
+        discover();
+        ASSERT_TRUE(readConfiguration("VARN-Lab"));
+        ui_.terminal = [&] {
+            beforeTyping();
+            for (const char* typed : {"lab", "lab-pw"}) {
+                pump(100); // what else came in first
+                std::size_t seen = selfTest_.terminalEnd;
+                tester_->enterLine(typed);
+                if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
+                    return false;
+            }
+            return selfTest_.pppSeen;
+        };
+        startSelfTest();
+        ASSERT_TRUE(ask(kHangUp));
+        ASSERT_TRUE(ask(kPppAccount));
+        link_->sendRequest(kDial);
+        ASSERT_TRUE(pump(5000, [&] { return ready(); }))
+            << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    }
+
     void discover() {
         link_->clearDevices();
         link_->sendRequest(kDiscover);
@@ -342,24 +374,7 @@ TEST_F(EndToEnd, SelfTestWithPppIspEndsReady) {
 }
 
 TEST_F(EndToEnd, SelfTestWithTerminalIspRecordsTheLogin) {
-    discover();
-    ASSERT_TRUE(readConfiguration("VARN-Lab"));
-    // The Login Terminal's part: answer each prompt as a user would type it.
-    ui_.terminal = [&] {
-        for (const char* typed : {"lab", "lab-pw"}) {
-            std::size_t seen = selfTest_.terminalEnd;
-            tester_->enterLine(typed);
-            if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
-                return false;
-        }
-        return selfTest_.pppSeen;
-    };
-    startSelfTest();
-    ASSERT_TRUE(ask(kHangUp));
-    link_->sendRequest(kDial);
-    ASSERT_TRUE(pump(5000, [&] {
-        return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !";
-    })) << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
+    terminalLogin([] {});
     EXPECT_EQ(config_.loginMode(), 1);
     EXPECT_NE(std::string(selfTest_.terminalText.get()).find("Password: "), std::string::npos);
 }
@@ -502,38 +517,6 @@ class Forger : public EndToEnd {
     bool shown(const std::string& status) const {
         return std::find(ui_.statuses.begin(), ui_.statuses.end(), status) != ui_.statuses.end();
     }
-    bool ready() const { return !ui_.statuses.empty() && ui_.statuses.back() == "Device ready !"; }
-
-    // The requests of `type` sent from the `from`-th on.
-    int sentSince(std::size_t from, int type) const {
-        return int(std::count(endpoint_->sentTypes.begin() + std::ptrdiff_t(from),
-                              endpoint_->sentTypes.end(), type));
-    }
-
-    // The terminal login of VARN-Lab, typed as a user would; `beforeTyping`
-    // runs once the Login Terminal is open with the ISP's first prompt.
-    void terminalLogin(const std::function<void()>& beforeTyping) {
-        discover();
-        ASSERT_TRUE(readConfiguration("VARN-Lab"));
-        ui_.terminal = [&] {
-            beforeTyping();
-            for (const char* typed : {"lab", "lab-pw"}) {
-                pump(100); // what else came in first
-                std::size_t seen = selfTest_.terminalEnd;
-                tester_->enterLine(typed);
-                if (!pump(2000, [&] { return selfTest_.pppSeen || selfTest_.terminalEnd > seen; }))
-                    return false;
-            }
-            return selfTest_.pppSeen;
-        };
-        startSelfTest();
-        ASSERT_TRUE(ask(kHangUp));
-        ASSERT_TRUE(ask(kPppAccount));
-        link_->sendRequest(kDial);
-        ASSERT_TRUE(pump(5000, [&] { return ready(); }))
-            << (ui_.statuses.empty() ? "nothing shown" : ui_.statuses.back());
-    }
-
     std::string netns_;
     std::uint32_t forger_ = 0;
 };
