@@ -44,7 +44,7 @@ DeviceConfig applianceBlock(LoginMode mode) {
     return b;
 }
 
-Edit edit(const DeviceConfig& b, std::vector<Assignment> assignments) {
+Edit edit(const DeviceConfig& b, const std::vector<Assignment>& assignments) {
     return applyAssignments(b, assignments, false);
 }
 
