@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdio>
 #include <set>
-#include <sys/stat.h>
 
 namespace varnctl {
 
@@ -175,18 +174,10 @@ std::string writeBackup(const Backup& backup) {
     return file.dump(2) + "\n";
 }
 
-std::optional<std::uintmax_t> fileSizeOf(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return std::uintmax_t(st.st_size);
-}
-
-BackupRead readBackup(const std::string& text, std::optional<std::uintmax_t> fileSize) {
-    if (text.size() > kBackupMaxBytes || (fileSize && *fileSize > kBackupMaxBytes))
-        return refuse("the file is larger than a backup can be (" +
-                      std::to_string(fileSize ? *fileSize : text.size()) + " bytes, at most " +
-                      std::to_string(kBackupMaxBytes) + ")");
+BackupRead readBackup(const std::string& text) {
+    if (text.size() > kBackupMaxBytes)
+        return refuse("the file is larger than a backup can be (" + std::to_string(text.size()) +
+                      " bytes, at most " + std::to_string(kBackupMaxBytes) + ")");
     if (text.empty())
         return refuse("the file is empty");
     if (const auto at = utf8Error(text))

@@ -57,12 +57,8 @@ struct BackupRead {
 };
 // Checks everything before the block may be used: size, UTF-8, JSON without
 // duplicate keys, format and version, 512 bytes, checksum, and a view that
-// agrees with the block. fileSize is the file's real size when `text` may be
-// only its beginning.
-BackupRead readBackup(const std::string& text,
-                      std::optional<std::uintmax_t> fileSize = std::nullopt);
-// The size of a regular file; nothing for anything else.
-std::optional<std::uintmax_t> fileSizeOf(const std::string& path);
+// agrees with the block.
+BackupRead readBackup(const std::string& text);
 
 // One line of the change list.
 struct FieldChange {

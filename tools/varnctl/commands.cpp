@@ -312,13 +312,15 @@ int Runner::configGet() {
 int Runner::configPut() {
     // The file first: a bad one is refused before anything is sent.
     std::string text, error;
-    if (!readInputFile(o_.inputFile, kBackupMaxBytes, text, &error)) {
-        // A file too large to be a backup is the wrong file, not a failure to read one.
-        const auto size = fileSizeOf(o_.inputFile);
-        return fail(size && *size > kBackupMaxBytes ? kExitBadInput : kExitFailure,
-                    error + "; nothing was sent");
+    switch (readInputFile(o_.inputFile, kBackupMaxBytes, text, &error)) {
+    case FileRead::Read:
+        break;
+    case FileRead::Unreadable:
+        return fail(kExitFailure, error + "; nothing was sent");
+    case FileRead::TooLarge: // the wrong file, not a failure to read one
+        return fail(kExitBadInput, error + "; nothing was sent");
     }
-    const BackupRead read = readBackup(text, fileSizeOf(o_.inputFile));
+    const BackupRead read = readBackup(text);
     if (!read.backup)
         return fail(kExitBadInput, o_.inputFile + ": " + read.error + "; nothing was sent");
     const varn::DeviceConfig& block = read.backup->block;

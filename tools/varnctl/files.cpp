@@ -43,7 +43,8 @@ bool failErrno(std::string* error, const std::string& what, const std::string& p
 
 // Standard input up to its end (or its first line end) or `limit` bytes. It
 // may be a pipe whose writer never writes: the wait is bounded.
-bool readStandardInput(std::size_t limit, bool firstLine, std::string& text, std::string* error) {
+bool readStandardInput(std::size_t limit, bool firstLine, std::string& text, std::string* error,
+                       bool* tooLarge) {
     text.clear();
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kStdinSeconds);
     for (;;) {
@@ -69,17 +70,20 @@ bool readStandardInput(std::size_t limit, bool firstLine, std::string& text, std
         if (n == 0)
             return true;
         text.append(chunk, std::size_t(n));
-        if (text.size() > limit)
+        if (text.size() > limit) {
+            *tooLarge = true;
             return failWith(error,
                             "standard input gives more than " + std::to_string(limit) + " bytes");
+        }
         if (firstLine && text.find('\n') != std::string::npos)
             return true;
     }
 }
 
-// A regular file, whole; its mode in *mode.
+// A regular file, whole; its mode in *mode. *tooLarge tells that the limit
+// was what refused it.
 bool readRegularFile(const std::string& path, std::size_t limit, std::string& text, mode_t* mode,
-                     std::string* error) {
+                     std::string* error, bool* tooLarge) {
     // Looked at before it is opened: opening a FIFO would wait for a writer,
     // and opening a device may do something.
     struct stat st {};
@@ -98,6 +102,7 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::string& te
     }
     if (std::size_t(st.st_size) > limit) {
         close(fd);
+        *tooLarge = true;
         return failWith(error, path + " is too large (" + std::to_string(st.st_size) +
                                    " bytes, at most " + std::to_string(limit) + ")");
     }
@@ -119,6 +124,7 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::string& te
         text.append(chunk, std::size_t(n));
         if (text.size() > limit) { // it grew while being read
             close(fd);
+            *tooLarge = true;
             return failWith(error, path + " has more than the " + std::to_string(limit) +
                                        " bytes it may have");
         }
@@ -129,25 +135,27 @@ bool readRegularFile(const std::string& path, std::size_t limit, std::string& te
 
 } // namespace
 
-bool readInputFile(const std::string& path, std::size_t limit, std::string& text,
-                   std::string* error) {
-    if (path == "-")
-        return readStandardInput(limit, false, text, error);
+FileRead readInputFile(const std::string& path, std::size_t limit, std::string& text,
+                       std::string* error) {
+    bool tooLarge = false;
     mode_t mode = 0;
-    return readRegularFile(path, limit, text, &mode, error);
+    const bool read = path == "-" ? readStandardInput(limit, false, text, error, &tooLarge)
+                                  : readRegularFile(path, limit, text, &mode, error, &tooLarge);
+    return read ? FileRead::Read : tooLarge ? FileRead::TooLarge : FileRead::Unreadable;
 }
 
 bool readPasswordFile(const std::string& path, std::string& password, std::string* warning,
                       std::string* error) {
     constexpr std::size_t kLimit = 4096;
     warning->clear();
+    bool tooLarge = false;
     std::string text;
     if (path == "-") {
-        if (!readStandardInput(kLimit, true, text, error))
+        if (!readStandardInput(kLimit, true, text, error, &tooLarge))
             return false;
     } else {
         mode_t mode = 0;
-        if (!readRegularFile(path, kLimit, text, &mode, error))
+        if (!readRegularFile(path, kLimit, text, &mode, error, &tooLarge))
             return false;
         if ((mode & (S_IRGRP | S_IROTH)) != 0) {
             char octal[8];

@@ -10,11 +10,13 @@
 namespace varnctl {
 
 // The whole of a regular file of at most `limit` bytes. "-" is standard
-// input, read until its end or `limit` bytes for at most kStdinSeconds. False
-// with the reason in *error.
+// input, read until its end or `limit` bytes for at most kStdinSeconds. When
+// it is not read, the reason is in *error; a file over the limit is named
+// with its real size.
 inline constexpr int kStdinSeconds = 10;
-bool readInputFile(const std::string& path, std::size_t limit, std::string& text,
-                   std::string* error);
+enum class FileRead { Read, Unreadable, TooLarge };
+FileRead readInputFile(const std::string& path, std::size_t limit, std::string& text,
+                       std::string* error);
 
 // The file's first line without its line end. A file that group or others may
 // read gets a warning in *warning (empty otherwise).

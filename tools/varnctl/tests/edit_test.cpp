@@ -5,11 +5,14 @@
 #include "cli.h"
 #include "config/login_script.h"
 #include "edit.h"
+#include "files.h"
 #include "protocol/wire.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 using namespace varnctl;
 using varn::DeviceConfig;
@@ -164,8 +167,8 @@ TEST(ConfigGetField, PrintsOneSettingOfTheBlocksLoginMode) {
     EXPECT_NE(p.error.find("not a field"), std::string::npos);
 }
 
-std::string refusedBecause(const std::string& text, std::optional<std::uintmax_t> size = {}) {
-    const BackupRead read = readBackup(text, size);
+std::string refusedBecause(const std::string& text) {
+    const BackupRead read = readBackup(text);
     EXPECT_FALSE(read.backup);
     return read.error;
 }
@@ -182,7 +185,15 @@ TEST(BackupFile, WhatAPersonReadsMustBeWhatIsRestored) {
     EXPECT_NE(refusedBecause(latin1).find("not UTF-8 text (byte "), std::string::npos);
 
     // Larger than a backup: the real size, not what was read of it.
-    EXPECT_NE(refusedBecause(good, 104857600).find("(104857600 bytes"), std::string::npos);
+    const std::string huge = ::testing::TempDir() + "huge-backup.json";
+    std::FILE* f = std::fopen(huge.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    ASSERT_EQ(truncate(huge.c_str(), 104857600), 0);
+    std::string text, error;
+    EXPECT_EQ(readInputFile(huge, kBackupMaxBytes, text, &error), FileRead::TooLarge);
+    EXPECT_NE(error.find("(104857600 bytes"), std::string::npos) << error;
+    std::remove(huge.c_str());
 
     // Every field edited by hand is named, and config set is the way.
     nlohmann::json edited = nlohmann::json::parse(good);
