@@ -648,27 +648,9 @@ class ForgedSave : public Forger {
   protected:
     std::vector<std::string> simulatorFaults() const override { return {"--ignore", "7"}; }
 
-    // The simulator's log once it has stopped growing.
-    std::string settledLog() const {
-        const char* external = std::getenv("VARN_E2E_SIM_LOG");
-        const std::string path = external != nullptr ? external : simLog_;
-        std::string log = fileText(path);
-        for (int i = 0; i < 20; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            std::string now = fileText(path);
-            if (now == log)
-                break;
-            log = std::move(now);
-        }
-        return log;
-    }
     int received(int type) const {
-        const std::regex line(" RX .* request " + std::to_string(type) + " \\(");
-        std::istringstream log(settledLog());
-        int n = 0;
-        for (std::string l; std::getline(log, l);)
-            n += std::regex_search(l, line) ? 1 : 0;
-        return n;
+        const char* external = std::getenv("VARN_E2E_SIM_LOG");
+        return simlaunch::requestsIn(simlaunch::settledLog(external ? external : simLog_), type);
     }
 };
 

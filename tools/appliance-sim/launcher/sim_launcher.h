@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -139,6 +142,36 @@ inline std::uint16_t freeUdpPort(std::uint16_t avoid = 0) {
             return port;
     }
     return 0;
+}
+
+// The simulator's --log once it has stopped growing: the last request may
+// still be on its way when the sender ends.
+inline std::string settledLog(const std::string& path) {
+    auto text = [&path] {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    std::string log = text();
+    for (int i = 0; i < 20; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::string now = text();
+        if (now == log)
+            break;
+        log = std::move(now);
+    }
+    return log;
+}
+
+// How many requests of `type` a simulator log shows received.
+inline int requestsIn(const std::string& log, int type) {
+    const std::regex line(" RX .* request " + std::to_string(type) + " \\(");
+    std::istringstream lines(log);
+    int n = 0;
+    for (std::string l; std::getline(lines, l);)
+        n += std::regex_search(l, line) ? 1 : 0;
+    return n;
 }
 
 } // namespace simlaunch

@@ -237,18 +237,13 @@ class Varnctl : public ::testing::Test {
         return p;
     }
 
-    // The simulator's log once it has stopped growing (the last request may
-    // still be on its way when varnctl ends).
-    std::string settledLog() const {
-        std::string log = readFile(log_);
-        for (int i = 0; i < 20; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            std::string now = readFile(log_);
-            if (now == log)
-                break;
-            log = std::move(now);
-        }
-        return log;
+    std::string settledLog() const { return simlaunch::settledLog(log_); }
+
+    // `backup` with another phone number, as a file to put.
+    std::string changedBackup(varnctl::Backup backup) {
+        backup.block.setPhoneNumber("5559999");
+        writeFile(path("changed.json"), varnctl::writeBackup(backup));
+        return path("changed.json");
     }
 
     // Whether a request of `type` has reached the simulator yet.
@@ -258,14 +253,7 @@ class Varnctl : public ::testing::Test {
     }
 
     // Requests of `type` that reached the simulator.
-    int received(int type) const {
-        const std::regex line(" RX .* request " + std::to_string(type) + " \\(");
-        std::istringstream log(settledLog());
-        int n = 0;
-        for (std::string l; std::getline(log, l);)
-            n += std::regex_search(l, line) ? 1 : 0;
-        return n;
-    }
+    int received(int type) const { return simlaunch::requestsIn(settledLog(), type); }
     // The types of the requests received, in order.
     std::vector<int> receivedTypes() const {
         const std::regex line(" RX .* request ([0-9]+) \\(");
@@ -423,11 +411,9 @@ TEST_F(Varnctl, ConfigGetWithAWrongPasswordWritesNothing) {
     EXPECT_FALSE(exists(file));
 
     // Nor is anything written into the appliance.
-    varnctl::Backup changed = backUpOffice(path("original.json"));
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"), "--yes",
-                        "--password-file", passwordFile("4321")}));
+    const std::string changed = changedBackup(backUpOffice(path("original.json")));
+    r = runVarnctl(net({"config", "put", "VARN-Office", "-i", changed, "--yes", "--password-file",
+                        passwordFile("4321")}));
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(received(11), 0);
@@ -574,11 +560,9 @@ TEST_F(Varnctl, BackupThenRestoreLeavesTheBlockIdentical) {
 
 TEST_F(Varnctl, UnconfirmedSaveIsAbandoned) {
     startSimulator({"--ignore", "7"});
-    varnctl::Backup changed = backUpOffice(path("original.json"));
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"),
-                                     "--yes", "--password-file", passwordFile("1234")}));
+    const std::string changed = changedBackup(backUpOffice(path("original.json")));
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", changed, "--yes",
+                                     "--password-file", passwordFile("1234")}));
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("No Reponse from device, configuration may be not successfully saved !"),
               std::string::npos)
@@ -596,11 +580,9 @@ TEST_F(Varnctl, UnconfirmedSaveIsAbandoned) {
 // is said as such, with its own status, and nothing tells it to abandon.
 TEST_F(Varnctl, AnUnconfirmedResetAfterAnAcknowledgedWriteIsNotAbandoned) {
     startSimulator({"--ignore", "8"});
-    varnctl::Backup changed = backUpOffice(path("original.json"));
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"),
-                                     "--yes", "--password-file", passwordFile("1234")}));
+    const std::string changed = changedBackup(backUpOffice(path("original.json")));
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", changed, "--yes",
+                                     "--password-file", passwordFile("1234")}));
     EXPECT_EQ(r.status, 6) << r.err;
     EXPECT_NE(r.err.find("did not confirm the reset"), std::string::npos) << r.err;
     EXPECT_EQ(received(7), 1);
@@ -609,12 +591,9 @@ TEST_F(Varnctl, AnUnconfirmedResetAfterAnAcknowledgedWriteIsNotAbandoned) {
 
 TEST_F(Varnctl, RestoreAsksForConfirmation) {
     startSimulator();
-    varnctl::Backup changed = backUpOffice(path("original.json"));
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    const std::vector<std::string> put =
-        net({"config", "put", "VARN-Office", "-i", path("changed.json"), "--password-file",
-             passwordFile("1234")});
+    const std::string changed = changedBackup(backUpOffice(path("original.json")));
+    const std::vector<std::string> put = net(
+        {"config", "put", "VARN-Office", "-i", changed, "--password-file", passwordFile("1234")});
 
     // No terminal and no --yes: nothing written.
     Result r = runVarnctl(put);
@@ -875,13 +854,10 @@ TEST_F(Varnctl, InterruptWhileTheAcknowledgementIsAwaitedWritesTheOldBlockBack) 
              passwordFile("1234")});
     const varnctl::BackupRead original = varnctl::readBackup(runVarnctl(get).out);
     ASSERT_TRUE(original.backup) << original.error;
-    varnctl::Backup changed = *original.backup;
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    const Result r =
-        runVarnctl(net({"config", "put", "VARN-Office", "--address", "127.0.0.2", "-i",
-                        path("changed.json"), "--yes", "--password-file", passwordFile("1234")}),
-                   SignalAt{-1, SIGINT, [this] { return arrived(7); }});
+    const std::string changed = changedBackup(*original.backup);
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "--address", "127.0.0.2", "-i",
+                                     changed, "--yes", "--password-file", passwordFile("1234")}),
+                                SignalAt{-1, SIGINT, [this] { return arrived(7); }});
     EXPECT_EQ(r.status, 5) << r.err;
     EXPECT_NE(r.err.find("holds the configuration read at the start again"), std::string::npos)
         << r.err;
@@ -894,11 +870,9 @@ TEST_F(Varnctl, InterruptWhileTheAcknowledgementIsAwaitedWritesTheOldBlockBack) 
 TEST_F(Varnctl, HangUpAfterTheAcknowledgedWriteWritesTheOldBlockBack) {
     startSimulator({"--ignore", "8"});
     const varnctl::Backup original = backUpOffice(path("original.json"));
-    varnctl::Backup changed = original;
-    changed.block.setPhoneNumber("5559999");
-    writeFile(path("changed.json"), varnctl::writeBackup(changed));
-    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", path("changed.json"),
-                                     "--yes", "--password-file", passwordFile("1234")}),
+    const std::string changed = changedBackup(original);
+    const Result r = runVarnctl(net({"config", "put", "VARN-Office", "-i", changed, "--yes",
+                                     "--password-file", passwordFile("1234")}),
                                 SignalAt{-1, SIGHUP, [this] { return arrived(8); }});
     EXPECT_EQ(r.status, 5) << r.err;
     EXPECT_NE(r.err.find("holds the configuration read at the start again"), std::string::npos)
