@@ -44,8 +44,8 @@ std::vector<std::string> blockFaults(const DeviceConfig& config) {
     // The dialog's Save is disabled while the name is empty.
     if (config.deviceName().empty())
         faults.push_back("deviceName is empty");
-    if (config.idleMinutes() > 127)
-        faults.push_back(outside("idleMinutes", config.idleMinutes(), 127));
+    if (config.idleMinutes() > kIdleMinutesMax)
+        faults.push_back(outside("idleMinutes", config.idleMinutes(), kIdleMinutesMax));
     const unsigned mode = config.loginMode();
     if (mode == unsigned(LoginMode::Ppp)) {
         if (config.pppUserName().empty())
@@ -58,8 +58,9 @@ std::vector<std::string> blockFaults(const DeviceConfig& config) {
         faults.push_back("loginMode is " + std::to_string(mode) +
                          ", neither 1 (terminal) nor 2 (PPP)");
     }
-    if (config.alternativeTries() > 100)
-        faults.push_back(outside("alternativeTries", config.alternativeTries(), 100));
+    if (config.alternativeTries() > kAlternativeTriesMax)
+        faults.push_back(
+            outside("alternativeTries", config.alternativeTries(), kAlternativeTriesMax));
     for (int which : {1, 2}) {
         const std::size_t at =
             which == 1 ? DeviceConfig::kAlternativeNumber1 : DeviceConfig::kAlternativeNumber2;

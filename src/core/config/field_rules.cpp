@@ -148,8 +148,8 @@ AdvanceCheck checkAdvanceFields(const AdvanceFields& fields) {
     const auto idle = parseUnsignedDecimal(fields.idleMinutes);
     if (!idle || *idle > 255)
         return fail(AdvanceCheck::IdleMinutes, rangeMessage(0, 255));
-    if (*idle > 127)
-        return fail(AdvanceCheck::IdleMinutes, rangeMessage(0, 127));
+    if (*idle > kIdleMinutesMax)
+        return fail(AdvanceCheck::IdleMinutes, rangeMessage(0, kIdleMinutesMax));
     check.idleMinutes = std::uint8_t(*idle);
 
     const std::string tooLong =
@@ -162,8 +162,8 @@ AdvanceCheck checkAdvanceFields(const AdvanceFields& fields) {
     const auto tries = parseUnsignedDecimal(fields.tries);
     if (!tries)
         return fail(AdvanceCheck::Tries, "Please enter a positive integer.");
-    if (*tries > 100)
-        return fail(AdvanceCheck::Tries, rangeMessage(0, 100));
+    if (*tries > kAlternativeTriesMax)
+        return fail(AdvanceCheck::Tries, rangeMessage(0, kAlternativeTriesMax));
     check.tries = std::uint8_t(*tries);
     return check;
 }

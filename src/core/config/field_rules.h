@@ -16,6 +16,9 @@ namespace varn {
 
 // An alternative number is written with a terminator.
 inline constexpr std::size_t kAlternativeNumberMaxText = DeviceConfig::kAlternativeNumberSize - 1;
+// The Advanced settings' ranges, each from 0.
+inline constexpr unsigned kIdleMinutesMax = 127;
+inline constexpr unsigned kAlternativeTriesMax = 100;
 
 // --- Address fields of the configuration dialog ---
 
