@@ -43,14 +43,8 @@ std::vector<StatusRow> statusRows(const varn::MonitorTable& table) {
                      });
     std::vector<StatusRow> rows;
     rows.reserve(entries.size());
-    for (const varn::MonitorEntry* e : entries) {
-        StatusRow row;
-        static_cast<varn::MonitorColumns&>(row) = e->columns();
-        row.stateCode = e->state;
-        row.resultCode = e->code;
-        row.unknown = e->unknown;
-        rows.push_back(row);
-    }
+    for (const varn::MonitorEntry* e : entries)
+        rows.push_back({e->columns(), e->state, e->code, e->unknown});
     return rows;
 }
 
