@@ -53,26 +53,6 @@ std::string shown(const Field& f) {
     return f.secret ? "(hidden)" : f.value.dump();
 }
 
-// Every field name of the view in record order, both views of the login area
-// in place, so that a change list reads the same whatever the login modes.
-const std::vector<std::string>& fieldOrder() {
-    static const std::vector<std::string> order = [] {
-        DeviceConfig ppp, terminal;
-        ppp.setLoginMode(varn::LoginMode::Ppp);
-        terminal.setLoginMode(varn::LoginMode::Terminal);
-        std::vector<std::string> names;
-        for (const Field& f : interpretFields(ppp)) {
-            names.push_back(f.name);
-            if (f.name == "pppPassword")
-                for (const Field& t : interpretFields(terminal))
-                    if (t.name.rfind("script", 0) == 0)
-                        names.push_back(t.name);
-        }
-        return names;
-    }();
-    return order;
-}
-
 // Parses JSON, noting the first key that an object holds twice (a parser
 // would keep one of them silently, so the view read need not be the one used).
 json parseNotingDuplicates(const std::string& text, std::string& duplicate, std::size_t& errorAt) {
@@ -135,6 +115,26 @@ std::vector<Field> interpretFields(const DeviceConfig& b) {
     text("alternativeNumber1", b.alternativeNumber(1));
     text("alternativeNumber2", b.alternativeNumber(2));
     return fields;
+}
+
+// Every field name of the view in record order, both views of the login area
+// in place, so that a change list reads the same whatever the login modes.
+const std::vector<std::string>& fieldOrder() {
+    static const std::vector<std::string> order = [] {
+        DeviceConfig ppp, terminal;
+        ppp.setLoginMode(varn::LoginMode::Ppp);
+        terminal.setLoginMode(varn::LoginMode::Terminal);
+        std::vector<std::string> names;
+        for (const Field& f : interpretFields(ppp)) {
+            names.push_back(f.name);
+            if (f.name == "pppPassword")
+                for (const Field& t : interpretFields(terminal))
+                    if (t.name.rfind("script", 0) == 0)
+                        names.push_back(t.name);
+        }
+        return names;
+    }();
+    return order;
 }
 
 std::uint32_t crc32(const std::uint8_t* data, std::size_t length) {

@@ -44,6 +44,9 @@ struct Field {
 // The fields of a block in record order. The PPP fields appear only in PPP
 // mode, the login script only in terminal mode, as the block's loginMode says.
 std::vector<Field> interpretFields(const varn::DeviceConfig& block);
+// Every name the view can hold, in record order, both views of the login area
+// in place.
+const std::vector<std::string>& fieldOrder();
 
 // CRC-32 (the common reflected polynomial 0xEDB88320).
 std::uint32_t crc32(const std::uint8_t* data, std::size_t length);

@@ -356,13 +356,8 @@ std::optional<std::string> fieldText(const DeviceConfig& block, const std::strin
 }
 
 bool isViewField(const std::string& field) {
-    for (varn::LoginMode mode : {varn::LoginMode::Ppp, varn::LoginMode::Terminal}) {
-        DeviceConfig b;
-        b.setLoginMode(mode);
-        if (fieldText(b, field))
-            return true;
-    }
-    return false;
+    const std::vector<std::string>& names = fieldOrder();
+    return std::find(names.begin(), names.end(), field) != names.end();
 }
 
 } // namespace varnctl
