@@ -258,16 +258,6 @@ bool applyScript(DeviceConfig& b, const Values& v, std::vector<std::string>& err
 
 } // namespace
 
-const std::vector<std::string>& settableFields() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> n;
-        for (const Settable& s : settables())
-            n.push_back(s.name);
-        return n;
-    }();
-    return names;
-}
-
 std::vector<std::string> checkAssignments(const std::vector<Assignment>& assignments,
                                           bool loopbackAllowed) {
     Values values;

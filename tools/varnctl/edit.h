@@ -16,9 +16,6 @@ struct Assignment {
     std::string value;
 };
 
-// The fields config set takes, named as in the backup's fields view.
-const std::vector<std::string>& settableFields();
-
 // What is wrong with the values by themselves (syntax, limits, ranges), one
 // reason each; checked before anything is sent. A loopback lanIpAddress is
 // accepted only with loopbackAllowed.
